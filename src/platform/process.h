@@ -18,6 +18,7 @@ std::string quoteArgument(const std::string& arg);
 struct StartOptions {
     std::string workingDir;  // empty: the caller's
     bool quiet = false;      // send standard output and error to /dev/null
+    bool detach = false;     // not our child: nothing to wait for, no zombie left behind
 };
 
 // Starts the program of the command line ("\" in its path taken as "/"). A program without a
