@@ -113,6 +113,8 @@ Hive* hive(Root root, bool write)
         Hive& h = *it->second;
         if (present && h.dev == st.st_dev && h.ino == st.st_ino && h.pid == getpid() && (!write || !h.readOnly))
             return &h;
+        // A connection inherited across fork belongs to the parent: leave it alone, never close it here.
+        if (h.pid != getpid()) it->second.release();
         g_hives.erase(it);
     }
     if (!present && !write) return nullptr;
