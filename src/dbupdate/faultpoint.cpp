@@ -1,0 +1,15 @@
+#include "dbupdate/faultpoint.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+namespace zeph::dbu {
+
+void faultPoint(const char* name)
+{
+    static const char* target = std::getenv("ZEPH_DBU_KILL_AT");
+    if (target && std::strcmp(target, name) == 0) std::raise(SIGKILL);
+}
+
+}  // namespace zeph::dbu
