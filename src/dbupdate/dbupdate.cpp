@@ -146,7 +146,10 @@ void PurgeDownloadFolder(const std::string& downloadFolder, PendingList& pending
         wanted.insert(e.name);
     }
     for (const std::string& path : files) {
-        std::string stem = UpperAscii(withoutExtension(fs::fileName(path)));
+        std::string name = UpperAscii(fs::fileName(path));
+        // didi's partial download of a pending package stays, so the next run resumes it.
+        if (name.size() > 9 && name.compare(name.size() - 9, 9, ".DZP.PART") == 0) name.resize(name.size() - 5);
+        std::string stem = withoutExtension(name);
         if (!wanted.count(stem)) fs::removeFile(path);
     }
 }

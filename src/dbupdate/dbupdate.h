@@ -27,7 +27,6 @@ public:
 };
 
 constexpr const char* kCataloguePath = "/updates/zeph/updatedb.dzp";
-constexpr const char* kPackagePathPrefix = "/updates/zeph/db/";
 constexpr const char* kJobFileName = "upddb.inf";
 constexpr const char* kClosingRule = "-----------------------------------";
 // Suffixes of the crash-safe install, beside the installed database.
