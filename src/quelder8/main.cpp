@@ -1,13 +1,15 @@
-// Placeholder until the window lands: shows that the build works.
+// The control panel's program entry.
+#include "app/formcontrol.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QLabel label(QString::fromUtf8("Zephlon 8 - Ovládací panel: okno se připravuje."));
-    label.setWindowTitle(QString::fromUtf8("Zephlon 8 - Ovládací panel"));
-    label.resize(592, 389);
-    label.show();
+    QApplication::setApplicationName(QString::fromUtf8("Zephlon 8 - ovládací panel"));
+    app.setProperty("helpFile", "zeph8.chm");
+    app.setQuitOnLastWindowClosed(false);  // hidden in the tray is still running
+    zeph::app::TFormControl window(app.arguments());
+    window.start();
     return app.exec();
 }

@@ -1,0 +1,260 @@
+// The main window on the offscreen platform, with a scripted prompter.
+#include "app/formcontrol.h"
+#include "app/window_logic.h"
+#include "config/settings.h"
+#include "platform/registry.h"
+#include "support/scripted_prompter.h"
+#include "support/test_env.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+
+using namespace zeph;
+using namespace zeph::app;
+
+namespace {
+
+struct Window {
+    test::ScriptedPrompter prompter;
+    std::unique_ptr<TFormControl> form;
+    int dictionaries = 1;
+    int updates = 0, restores = 0;
+    std::vector<std::string> urls;
+    explicit Window(QStringList args = {"quelder8"}, bool tray = true)
+    {
+        trayAvailable = [tray] { return tray; };
+        WindowHooks h;
+        h.dictionaryCount = [this] { return dictionaries; };
+        h.restoreDictionaryList = [this](bool) { ++restores; };
+        h.runDatabaseUpdate = [this](const std::function<void(const std::string&)>& memo, const std::string&) {
+            ++updates;
+            memo("Databáze jsou aktuální.");
+        };
+        h.startApplicationUpdate = [this](const std::string& url) { urls.push_back(url); };
+        form = std::make_unique<TFormControl>(args, h);
+        form->setPrompter(&prompter);
+    }
+    template <typename T> T* find(const char* name) { return form->findChild<T*>(name); }
+};
+
+std::string text(QLabel* l) { return l->text().toStdString(); }
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { home_ = std::make_unique<test::IsolatedHome>(); }
+    void cleanup() { home_.reset(); }
+
+    void layoutAndCaptions()
+    {
+        Window w;
+        QCOMPARE(w.form->windowTitle(), QString::fromUtf8("Zephlon 8 - Ovládací panel"));
+        QCOMPARE(w.form->size(), QSize(592, 389));
+        auto* pages = w.form->pages();
+        QCOMPARE(pages->count(), 3);
+        QCOMPARE(pages->tabText(0), QString::fromUtf8("Slovníky"));
+        QCOMPARE(pages->tabText(1), QString::fromUtf8("Aktualizace"));
+        QCOMPARE(pages->tabText(2), QString::fromUtf8("Nastavení"));
+        QCOMPARE(w.find<QPushButton>("Button7")->toolTip(), QString::fromUtf8("Uložit nastavení a ukončit aplikaci"));
+        auto lines = w.form->resultMemo()->toPlainText().split('\n');
+        QCOMPARE(lines.size(), 9);
+        QVERIFY(lines[8].endsWith(QString::fromUtf8(", sekce download a nainstalovat dodatečně.")));
+        QVERIFY(w.form->progressBar()->isHidden());
+        QCOMPARE(w.find<QSpinBox>("ctCheckPeriodNumber")->minimum(), 7);
+        QCOMPARE(w.find<QSpinBox>("ctCheckPeriodNumber")->maximum(), 360);
+        QCOMPARE(text(w.form->lastCheckedLabel()), std::string("1.12.2013"));
+        if (const char* out = std::getenv("ZEPH_SCREENSHOT_DIR")) {
+            for (int i = 0; i < 3; ++i) {
+                pages->setCurrentIndex(i);
+                w.form->grab().save(QString("%1/page%2.png").arg(out).arg(i));
+            }
+        }
+    }
+
+    void startupDecision_data()
+    {
+        QTest::addColumn<int>("dicts");
+        QTest::addColumn<bool>("reminder");
+        QTest::addColumn<int>("daysAgo");
+        QTest::addColumn<bool>("runUpdate");
+        QTest::addColumn<bool>("minimize");
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<bool>("timer");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("empty list") << 0 << false << 0 << false << true << true << true << true;
+        QTest::newRow("reminder due at exactly 30 days") << 2 << true << 30 << false << true << true << true << true;
+        QTest::newRow("reminder not yet due") << 2 << true << 29 << false << false << true << false << true;
+        QTest::newRow("last check in the future") << 2 << true << -31 << false << false << true << true << true;
+        QTest::newRow("runupdate with tray minimise") << 2 << false << 0 << true << true << true << true << true;
+        QTest::newRow("minimise to tray") << 2 << false << 0 << false << true << true << false << false;
+        QTest::newRow("no tray: never hidden") << 2 << false << 0 << false << true << false << false << true;
+    }
+
+    void startupDecision()
+    {
+        QFETCH(int, dicts); QFETCH(bool, reminder); QFETCH(int, daysAgo); QFETCH(bool, runUpdate);
+        QFETCH(bool, minimize); QFETCH(bool, tray); QFETCH(bool, timer); QFETCH(bool, shown);
+        ControlSettings s = RestoreSettings();
+        s.CheckForUpdates = reminder;
+        s.MinimizeToTray = minimize;
+        s.CheckPeriod = 30;
+        auto last = QDate::currentDate().addDays(-daysAgo);
+        s.LastChecked = QString("%1.%2.%3").arg(last.day()).arg(last.month()).arg(last.year()).toStdString();
+        SaveSettings(s);
+        QStringList args{"quelder8"};
+        if (runUpdate) args << "/runupdate";
+        Window w(args, tray);
+        w.dictionaries = dicts;
+        w.form->start();
+        QCOMPARE(w.form->initTimer()->isActive(), timer);
+        QCOMPARE(w.form->isVisible(), shown);
+        w.form->initTimer()->stop();
+    }
+
+    void dueReminderAndRunUpdateMakeOneRun()
+    {
+        ControlSettings s = RestoreSettings();
+        s.CheckForUpdates = true;
+        s.LastChecked = "1.1.2000";
+        SaveSettings(s);
+        Window w({"quelder8", "/runupdate"});
+        w.form->start();
+        w.form->InitTimerTimer();
+        QCOMPARE(w.updates, 1);
+        QCOMPARE(w.urls.size(), size_t(1));
+        QVERIFY(w.urls[0].find("/updates/zeph/update.inf") != std::string::npos);
+        // Only the confirmation was asked, no reminder question.
+        QCOMPARE(w.prompter.texts(), std::vector<std::string>{"Opravdu chcete zahájit aktualizaci?"});
+        QCOMPARE(w.form->pages()->currentWidget(), w.form->updatePage());
+        QCOMPARE(text(w.form->lastCheckedLabel()), dt::formatShortDate(dt::today()));
+        // A second press during the run starts nothing until the run is done.
+        w.form->UpdateButtonClick();
+        QCOMPARE(w.updates, 1);
+        w.form->NetUpdateThreadUpdateDone();
+        w.form->UpdateButtonClick();
+        QCOMPARE(w.updates, 2);
+    }
+
+    void answeringNoRunsNothing()
+    {
+        Window w;
+        w.prompter.answers = {Answer::No};
+        w.form->resultMemo()->setPlainText("keep");
+        w.form->UpdateButtonClick();
+        QCOMPARE(w.updates, 0);
+        QCOMPARE(w.form->resultMemo()->toPlainText(), QString("keep"));
+        QVERIFY(w.find<QPushButton>("UpdateButton")->isEnabled());
+    }
+
+    void statusFilter_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("compiler") << "Compiler : gcc" << 0 << "";
+        QTest::newRow("closed") << "Closed Internet connection" << 0 << "";
+        QTest::newRow("version found") << "Version based update found" << 0 << "";
+        QTest::newRow("vista") << "OS version : Linux (Vista) x (Vista)" << 0 << "OS version : Linux  x ";
+        QTest::newRow("start") << "Start update : Threaded update" << 0 << "Kontrola aktualizace aplikace:";
+        QTest::newRow("done") << "Threaded update execution done" << 0 << "Konec aktualizace aplikace.";
+        QTest::newRow("code 4") << "anything else" << 4 << QString::fromUtf8("Žádná nová aktualizace není momentálně k dispozici.");
+        QTest::newRow("code 4 hidden text") << "IE version : 6" << 4 << "";
+        QTest::newRow("plain") << "Downloading file" << 1 << "Downloading file";
+    }
+
+    void statusFilter()
+    {
+        QFETCH(QString, status); QFETCH(int, code); QFETCH(QString, shown);
+        auto line = filterStatus(status.toStdString(), code);
+        QCOMPARE(line.has_value(), !shown.isEmpty());
+        if (line) QCOMPARE(QString::fromStdString(*line), shown);
+    }
+
+    void progressAndDone()
+    {
+        Window w;
+        w.form->NetUpdateFileProgress("a", 5000000000LL, 10000000000LL);
+        QVERIFY(!w.form->progressBar()->isHidden());
+        QCOMPARE(w.form->progressBar()->value() * 2, w.form->progressBar()->maximum());
+        w.form->NetUpdateThreadUpdateDone();
+        QVERIFY(w.form->progressBar()->isHidden());
+    }
+
+    void minimiseHidesOnlyWithTray()
+    {
+        for (bool tray : {true, false}) {
+            Window w({"quelder8"}, tray);
+            w.form->show();
+            w.form->showMinimized();
+            QTest::qWait(50);
+            QCOMPARE(w.form->isVisible(), !tray);
+            if (tray) {
+                w.form->toggleFromTray();
+                QVERIFY(w.form->isVisible());
+                w.form->toggleFromTray();
+                QVERIFY(!w.form->isVisible());
+            }
+        }
+    }
+
+    void settingsSavedOnClose()
+    {
+        {
+            Window w;
+            w.find<QCheckBox>("ctMinimize")->setChecked(true);
+            w.find<QSpinBox>("ctCheckPeriodNumber")->setValue(45);
+            w.form->show();
+            w.form->close();
+        }
+        auto key = reg::Key::open(reg::Root::CurrentUser, "Software\\Varnholt\\Zephlon8\\Control");
+        QVERIFY(key.has_value());
+        QCOMPARE(key->getText("FirstStart").value_or(""), std::string("0"));
+        QCOMPARE(key->getText("MinimizeToTray").value_or(""), std::string("1"));
+        QCOMPARE(key->getText("ctCheckPeriodNumber").value_or(""), std::string("45"));
+        QVERIFY(!key->getText("ProgramFolder").value_or("").empty());
+    }
+
+    void reloadRebuildsOnEveryShow()
+    {
+        Window w({"quelder8", "/reload"});
+        w.form->show();
+        w.form->hide();
+        w.form->show();
+        QCOMPARE(w.restores, 2);
+        Window plain;
+        plain.form->show();
+        QCOMPARE(plain.restores, 0);
+    }
+
+    void dictionaryProgramsByName()
+    {
+        QVERIFY(isDictionaryProgram("/opt/zephlon/zeph8"));
+        QVERIFY(isDictionaryProgram("/opt/zephlon/ZEPH8.exe"));
+        QVERIFY(!isDictionaryProgram("/opt/zephlon/zeph8x"));
+        QVERIFY(!isDictionaryProgram("/usr/bin/quelder8"));
+    }
+
+private:
+    std::unique_ptr<test::IsolatedHome> home_;
+};
+
+int main(int argc, char** argv)
+{
+    zeph::test::isolateProcessEnvironment();
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    WindowTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "test_window.moc"
