@@ -34,5 +34,5 @@ function(zeph_add_test name)
   target_link_libraries(${name} PRIVATE zeph_test_support ${ARG_LINK})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "ZEPH_BUILD_BIN=${CMAKE_BINARY_DIR}/bin;ZEPH_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    PROPERTIES ENVIRONMENT "ZEPH_BUILD_BIN=${CMAKE_BINARY_DIR}/bin")
 endfunction()

@@ -94,7 +94,7 @@ std::string binDir()
 std::string sourceDir()
 {
     const char* s = std::getenv("ZEPH_SOURCE_DIR");
-    return s && *s ? s : ".";
+    return s && *s ? s : ZEPH_SOURCE_DIR_DEFAULT;
 }
 
 RunResult run(const std::vector<std::string>& argv, const std::string& stdinText, int timeoutMs)
