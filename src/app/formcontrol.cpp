@@ -118,6 +118,9 @@ void TFormControl::buildUi()
         if (hooks_.showAbout) hooks_.showAbout();
     });
 
+    TrayPopupMenu = new QMenu(this);
+    TrayPopupMenu->setObjectName("TrayPopupMenu");
+
     InitTimer = new QTimer(this);
     InitTimer->setInterval(100);
     InitTimer->setSingleShot(true);
@@ -268,7 +271,7 @@ void TFormControl::FormCreate()
     RestoreSettingsIntoControls();
     setFont(ctSampleCaptionFont->font());
     QDir::setCurrent(q(folders::programFolder()));
-    if (hooks_.buildDictionaryPage) hooks_.buildDictionaryPage(DictPage);
+    if (hooks_.buildDictionaryPage) hooks_.buildDictionaryPage(*this, DictPage);
     addTrayIcon();
 }
 
@@ -283,6 +286,8 @@ void TFormControl::RestoreSettingsIntoControls()
     ctLastChecked->setText(q(s.LastChecked));
     ctDatabaseFolder->setText(q(s.DatabaseFolder));
 }
+
+std::string TFormControl::databaseFolderText() const { return ctDatabaseFolder->text().toStdString(); }
 
 ControlSettings TFormControl::collectSettings() const
 {
@@ -300,8 +305,6 @@ ControlSettings TFormControl::collectSettings() const
 
 void TFormControl::addTrayIcon()
 {
-    TrayPopupMenu = new QMenu(this);
-    TrayPopupMenu->setObjectName("TrayPopupMenu");
     if (!trayAvailable()) return;
     tray_ = new QSystemTrayIcon(this);
     QIcon icon = QApplication::windowIcon();

@@ -27,7 +27,7 @@ namespace zeph::app {
 // empty one leaves that part out (the window works without it).
 struct WindowHooks {
     // The dictionary page: builds its content into the page widget (Slovníky).
-    std::function<void(QWidget* page)> buildDictionaryPage;
+    std::function<void(class TFormControl& form, QWidget* page)> buildDictionaryPage;
     std::function<int()> dictionaryCount;
     std::function<void(bool silent)> restoreDictionaryList;
     std::function<void()> focusDictionaryList;
@@ -84,6 +84,7 @@ public:
     QMenu* trayMenu() const { return TrayPopupMenu; }
     QTimer* initTimer() const { return InitTimer; }
     WindowHooks& hooks() { return hooks_; }
+    std::string databaseFolderText() const;
     const QStringList& arguments() const { return args_; }
     static std::string webSite();
 

@@ -1,5 +1,7 @@
 // The main window on the offscreen platform, with a scripted prompter.
+#include "app/dictionary_page.h"
 #include "app/formcontrol.h"
+#include "catalogue/profiles.h"
 #include "app/window_logic.h"
 #include "config/settings.h"
 #include "platform/registry.h"
@@ -9,6 +11,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -242,6 +246,47 @@ private slots:
         QVERIFY(isDictionaryProgram("/opt/zephlon/ZEPH8.exe"));
         QVERIFY(!isDictionaryProgram("/opt/zephlon/zeph8x"));
         QVERIFY(!isDictionaryProgram("/usr/bin/quelder8"));
+    }
+
+    void dictionaryPageListsSortedAndFeedsTheTrayMenu()
+    {
+        for (auto [path, name, lang] : {std::tuple{"/d/r.di8", "Rusko-český", "3"}, std::tuple{"/d/a.di8", "Anglicko-český", "0"},
+                                        std::tuple{"/d/n.di8", "Německo-český", "1"}}) {
+            auto key = reg::Key::open(reg::Root::CurrentUser, std::string(cat::kProfilesKey) + "\\" + cat::ProfileKey(path), true);
+            key->setText("DataSource", path);
+            key->setText("OriginalDatabaseName", name);
+            key->setText("LangCombination", lang);
+        }
+        test::ScriptedPrompter prompter;
+        QMenu tray;
+        QWidget host;
+        DictionaryPage page(prompter, &tray, [] { return std::string("/nowhere"); }, &host);
+        auto* view = page.view();
+        QCOMPARE(view->count(), 3);
+        QCOMPARE(view->item(0)->text(), QString::fromUtf8("Anglicko-český"));
+        QCOMPARE(view->item(2)->text(), QString::fromUtf8("Rusko-český"));
+        auto actions = tray.actions();
+        QCOMPARE(actions.size(), 3);
+        QCOMPARE(actions[1]->text(), QString::fromUtf8("Německo-český"));
+        QCOMPARE(actions[1]->toolTip(), QString("/d/n.di8"));
+        auto* run = page.findChild<QAction*>("RunZephlon");
+        QVERIFY(!run->isEnabled());
+        view->item(1)->setSelected(true);
+        QVERIFY(run->isEnabled());
+        QCOMPARE(page.findChild<QLabel*>("lblDBName")->text(), QString("/d/n.di8"));
+        page.list().Rename(0, "Můj slovník");
+        QCOMPARE(tray.actions().size(), 3);
+        QCOMPARE(tray.actions()[0]->text(), QString::fromUtf8("Můj slovník"));  // sorted by caption
+        QCOMPARE(tray.actions()[0]->toolTip(), QString("/d/a.di8"));
+        prompter.answers = {Answer::Yes};
+        page.RestoreDictionaryList(false);
+        QCOMPARE(view->count(), 0);
+        QCOMPARE(tray.actions().size(), 0);
+        if (const char* out = std::getenv("ZEPH_SCREENSHOT_DIR")) {
+            for (int lang = 0; lang < 6; ++lang) page.list().AddDictionaryItem("/d/" + std::to_string(lang), "Slovník " + std::to_string(lang), lang);
+            page.resize(560, 300);
+            page.grab().save(QString("%1/dictpage.png").arg(out));
+        }
     }
 
 private:
