@@ -1,9 +1,24 @@
 // The control panel's program entry.
 #include "app/dictionary_page.h"
 #include "app/formcontrol.h"
+#include "dbupdate/dbupdate.h"
 
 #include <QApplication>
 #include <QVBoxLayout>
+
+namespace {
+
+// The result memo as the database update sees it.
+class MemoLines : public zeph::dbu::Memo {
+public:
+    explicit MemoLines(const std::function<void(const std::string&)>& sink) : sink_(sink) {}
+    void append(const std::string& line) override { sink_(line); }
+
+private:
+    const std::function<void(const std::string&)>& sink_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -24,7 +39,16 @@ int main(int argc, char** argv)
     hooks.dictionaryCount = [&dictionaries] { return int(dictionaries->list().items().size()); };
     hooks.restoreDictionaryList = [&dictionaries](bool silent) { dictionaries->RestoreDictionaryList(silent); };
     hooks.focusDictionaryList = [&dictionaries] { dictionaries->focusList(); };
+    zeph::app::TFormControl* window = nullptr;
+    hooks.runDatabaseUpdate = [&window](const std::function<void(const std::string&)>& memo, const std::string& folder) {
+        MemoLines lines(memo);
+        zeph::dbu::UpdateEnvironment env;
+        env.prompter = &window->prompter();
+        env.pump = [] { QApplication::processEvents(); };
+        zeph::dbu::UpdateDatabases(&lines, folder, env);
+    };
     zeph::app::TFormControl form(app.arguments(), hooks);
+    window = &form;
     form.start();
     return app.exec();
 }
