@@ -2,6 +2,7 @@
 #include "app/dictionary_page.h"
 #include "app/formcontrol.h"
 #include "dbupdate/dbupdate.h"
+#include "desktop/autorun.h"
 
 #include <QApplication>
 #include <QVBoxLayout>
@@ -39,6 +40,15 @@ int main(int argc, char** argv)
     hooks.dictionaryCount = [&dictionaries] { return int(dictionaries->list().items().size()); };
     hooks.restoreDictionaryList = [&dictionaries](bool silent) { dictionaries->RestoreDictionaryList(silent); };
     hooks.focusDictionaryList = [&dictionaries] { dictionaries->focusList(); };
+    // The start-up entry, configured as the window configures it: per user, the bare program name.
+    zeph::desk::TAutoRun autorun;
+    autorun.setKind(zeph::desk::aekUserRun);
+    autorun.setFileName("quelder8");
+    autorun.Loaded();
+    hooks.setAutorun = [&autorun](bool on, const std::string& fileName) {
+        autorun.setFileName(fileName);
+        autorun.setAutoRun(on);
+    };
     zeph::app::TFormControl* window = nullptr;
     hooks.runDatabaseUpdate = [&window](const std::function<void(const std::string&)>& memo, const std::string& folder) {
         MemoLines lines(memo);
