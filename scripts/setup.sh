@@ -8,7 +8,7 @@ packages=(
   mdbtools mdbtools-dev libmspack-dev libchm-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-pyftpdlib gcab curl
-  xvfb xauth trayer x11-utils xdotool locales
+  xvfb xauth trayer openbox x11-utils xdotool locales
 )
 missing=()
 for p in "${packages[@]}"; do
