@@ -383,16 +383,18 @@ void TFormControl::changeEvent(QEvent* e)
     }
 }
 
+void TFormControl::comeToFront()
+{
+    show();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
+
 void TFormControl::toggleFromTray()
 {
-    if (isVisible()) {
-        hide();
-    } else {
-        show();
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        raise();
-        activateWindow();
-    }
+    if (isVisible()) hide();
+    else comeToFront();
 }
 
 void TFormControl::trayActivated(QSystemTrayIcon::ActivationReason reason)

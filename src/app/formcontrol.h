@@ -68,6 +68,8 @@ public:
     void InitTimerTimer();
     void ConnectionTimerTimer();
     void toggleFromTray();
+    // Shows the window (also from the tray), restores it when minimised and raises it.
+    void comeToFront();
 
     // State for tests and the other modules.
     bool trayAdded() const { return trayAdded_; }

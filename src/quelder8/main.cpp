@@ -3,8 +3,11 @@
 #include "app/formcontrol.h"
 #include "dbupdate/dbupdate.h"
 #include "desktop/autorun.h"
+#include "desktop/one_instance.h"
 
 #include <QApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QVBoxLayout>
 
 namespace {
@@ -27,6 +30,10 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QString::fromUtf8("Zephlon 8 - ovládací panel"));
     app.setProperty("helpFile", "zeph8.chm");
     app.setQuitOnLastWindowClosed(false);  // hidden in the tray is still running
+
+    // A second copy calls the first to the front and ends without a window.
+    zeph::desk::TOneInstance oneInstance(QApplication::applicationName().toStdString());
+    if (oneInstance.Check(nullptr)) return 0;
 
     zeph::app::WindowHooks hooks;
     zeph::app::DictionaryPage* dictionaries = nullptr;
@@ -59,6 +66,16 @@ int main(int argc, char** argv)
     };
     zeph::app::TFormControl form(app.arguments(), hooks);
     window = &form;
+
+    QLocalServer frontRequests;
+    QLocalServer::removeServer(QString::fromStdString(oneInstance.socketPath()));
+    frontRequests.listen(QString::fromStdString(oneInstance.socketPath()));
+    QObject::connect(&frontRequests, &QLocalServer::newConnection, &form, [&] {
+        while (QLocalSocket* s = frontRequests.nextPendingConnection()) {
+            QObject::connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+            form.comeToFront();
+        }
+    });
     form.start();
     return app.exec();
 }

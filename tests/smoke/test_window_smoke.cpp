@@ -1,5 +1,5 @@
 // The real program under Xvfb with a window manager and a real tray host: found by its caption, minimised into the
-// tray, closed from the title bar; the settings land in the hive.
+// tray, called back by a second copy, closed from the title bar; the settings land in the hive.
 #include "support/test_env.h"
 
 #include <chrono>
@@ -139,6 +139,12 @@ TEST(WindowSmoke, MinimisesIntoTheTrayAndSavesOnClose)
     EXPECT_TRUE(hidden) << "the window stayed visible after minimising";
     int status = 0;
     EXPECT_EQ(waitpid(app, &status, WNOHANG), 0) << "the program ended when minimised";
+
+    // A second copy ends at once and calls the first one's window back to the front.
+    auto second = run({binDir() + "/quelder8"}, "", 20000);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_FALSE(findWindow(true, 10000).empty()) << "the first copy did not come to the front";
+    EXPECT_EQ(waitpid(app, &status, WNOHANG), 0);
     stop(app);
 
     // Second run: closed from the title bar (the window manager's close), the program ends and
