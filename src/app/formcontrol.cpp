@@ -143,8 +143,11 @@ QWidget* TFormControl::buildUpdatePage()
     ResultMemo->setReadOnly(true);
     ResultMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ResultMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    for (const char* line : kIntroLines) ResultMemo->appendPlainText(QString::fromUtf8(line));
-    ResultMemo->appendPlainText(q(webSite() + ", sekce download a nainstalovat dodatečně."));
+    // One layout pass for the whole introduction, not one per line.
+    QStringList intro;
+    for (const char* line : kIntroLines) intro << QString::fromUtf8(line);
+    intro << q(webSite() + ", sekce download a nainstalovat dodatečně.");
+    ResultMemo->setPlainText(intro.join('\n'));
     UpdateButton = new QPushButton(QString::fromUtf8("Aktualizovat"));
     UpdateButton->setObjectName("UpdateButton");
     UpdateButton->setToolTip(QString::fromUtf8("Spustit aktualizaci na novější verzi"));
