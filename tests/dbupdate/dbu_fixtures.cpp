@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,7 +30,11 @@ HttpServer::HttpServer(const std::string& root, const std::vector<std::string>& 
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
+        // Dies with the test, and holds none of the test's output pipes open.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         dup2(out[1], 1);
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 2);
         std::vector<std::string> argv = {"python3", supportScript("dbu_http_server.py"), root};
         argv.insert(argv.end(), options.begin(), options.end());
         std::vector<char*> args;

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """HTTP server for the database update tests: serves a folder on 127.0.0.1.
 
-usage: dbu_http_server.py ROOT [--status PATH=CODE]... [--cut PATH=BYTES]... [--log FILE]
+usage: dbu_http_server.py ROOT [--status PATH=CODE]... [--cut PATH=BYTES]... [--log FILE] [--rate BPS]
 
 Prints the port it listens on as the first line of stdout, then serves until killed.
   --status PATH=CODE  answer every request for PATH with that HTTP status
   --cut PATH=BYTES    the first GET of PATH sends only BYTES of the body, then drops the connection
   --log FILE          append "METHOD PATH RANGE" for every request
+  --rate BPS          send bodies at about BPS bytes per second
 HEAD and GET are supported, GET with a single "bytes=N-" or "bytes=N-M" range.
 """
 import argparse
@@ -14,6 +15,7 @@ import os
 import re
 import sys
 import threading
+import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import unquote, urlsplit
 
@@ -84,7 +86,17 @@ class Handler(BaseHTTPRequestHandler):
             if path in cuts:
                 send = min(send, cuts.pop(path))
         with open(full, "rb") as f:
-            if send > 0:
+            if send > 0 and args.rate:
+                chunk = max(1, args.rate // 20)
+                f.seek(start)
+                left = send
+                while left > 0:
+                    data = f.read(min(chunk, left))
+                    self.wfile.write(data)
+                    self.wfile.flush()
+                    left -= len(data)
+                    time.sleep(0.05)
+            elif send > 0:
                 self.connection.sendfile(f, start, send)
         if send < length:
             self.close_connection = True
@@ -104,6 +116,7 @@ def main():
     p.add_argument("--status", action="append", default=[])
     p.add_argument("--cut", action="append", default=[])
     p.add_argument("--log")
+    p.add_argument("--rate", type=int, default=0)
     args = p.parse_args()
     args.root = os.path.realpath(args.root)
     args.status_map = {k: int(v) for k, v in (s.rsplit("=", 1) for s in args.status)}
