@@ -95,6 +95,7 @@ void unpackDownloaded(const std::string& package, const std::string& workFolder,
         withhold(dest);
         dest.clear();
         ok = UnpackFile(package, workFolder, dest);
+        if (ok) fs::removeFile(dest + kWithheldSuffix);  // it was only a leftover
     }
     if (ok) {
         faultPoint("unpacked");
