@@ -14,7 +14,9 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHostInfo>
+#include <QPointer>
+#include <optional>
+#include <QThreadPool>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -424,13 +426,22 @@ void TFormControl::ConnectionTimerTimer()
     if (PageControl->currentWidget() != UpdatePage || lookupInFlight_) return;
     std::string host = net::updateServerHost();
     lookupInFlight_ = true;
-    // Resolved off the user-interface thread; the result lands here, or nowhere if the window is gone.
-    QHostInfo::lookupHost(q(host), this, [this, host](const QHostInfo& info) {
-        lookupInFlight_ = false;
-        if (info.error() != QHostInfo::NoError && info.error() != QHostInfo::HostNotFound) return;
-        bool v4 = false;
-        for (auto& a : info.addresses()) v4 = v4 || a.protocol() == QAbstractSocket::IPv4Protocol;
-        LabelConnectionInfo->setText(q("Připojení k " + host + (v4 ? ": Aktivní" : ": Neaktivní")));
+    // A lookup can take seconds without a network: it runs on a pool thread and its result is
+    // applied on the user-interface thread, or dropped when the window is gone by then.
+    QPointer<TFormControl> self(this);
+    QThreadPool::globalInstance()->start([self, host] {
+        std::optional<bool> resolved;
+        try {
+            resolved = net::resolveIPv4(host).has_value();
+        } catch (...) {
+            // A failed lookup (not a name that does not resolve) leaves the label as it was.
+        }
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, host, resolved] {
+            if (!self) return;
+            self->lookupInFlight_ = false;
+            if (resolved)
+                self->LabelConnectionInfo->setText(q("Připojení k " + host + (*resolved ? ": Aktivní" : ": Neaktivní")));
+        }, Qt::QueuedConnection);
     });
 }
 

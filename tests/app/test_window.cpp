@@ -211,14 +211,30 @@ private slots:
         }
     }
 
+    void settingsSavedOnClose_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("window close") << "close";
+        QTest::newRow("Zavřít button") << "button";
+        QTest::newRow("update engine, hidden in the tray") << "engine";
+    }
+
     void settingsSavedOnClose()
     {
+        QFETCH(QString, path);
         {
             Window w;
             w.find<QCheckBox>("ctMinimize")->setChecked(true);
             w.find<QSpinBox>("ctCheckPeriodNumber")->setValue(45);
             w.form->show();
-            w.form->close();
+            if (path == "close") w.form->close();
+            if (path == "button") w.find<QPushButton>("Button7")->click();
+            if (path == "engine") {
+                w.form->showMinimized();
+                QTest::qWait(50);
+                QVERIFY(!w.form->isVisible());
+                w.form->NetUpdateAppDoClose();
+            }
         }
         auto key = reg::Key::open(reg::Root::CurrentUser, "Software\\Varnholt\\Zephlon8\\Control");
         QVERIFY(key.has_value());
@@ -226,6 +242,22 @@ private slots:
         QCOMPARE(key->getText("MinimizeToTray").value_or(""), std::string("1"));
         QCOMPARE(key->getText("ctCheckPeriodNumber").value_or(""), std::string("45"));
         QVERIFY(!key->getText("ProgramFolder").value_or("").empty());
+    }
+
+    void connectionIndicatorOnlyOnTheUpdatePage()
+    {
+        qputenv("ZEPH_UPDATE_SERVER", "127.0.0.1:8080");
+        Window w;
+        w.form->show();
+        const QString before = w.form->connectionLabel()->text();
+        w.form->pages()->setCurrentWidget(w.form->settingsPage());
+        w.form->ConnectionTimerTimer();
+        QTest::qWait(200);
+        QCOMPARE(w.form->connectionLabel()->text(), before);
+        w.form->pages()->setCurrentWidget(w.form->updatePage());
+        w.form->ConnectionTimerTimer();
+        QTRY_COMPARE_WITH_TIMEOUT(w.form->connectionLabel()->text(), QString::fromUtf8("Připojení k 127.0.0.1: Aktivní"), 5000);
+        qunsetenv("ZEPH_UPDATE_SERVER");
     }
 
     void reloadRebuildsOnEveryShow()
