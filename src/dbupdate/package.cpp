@@ -7,6 +7,9 @@
 #include <cstring>
 #include <memory>
 #include <zlib.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace zeph::dbu {
 
@@ -97,15 +100,17 @@ void TMyDecompressionStream::seek(int64_t) { throw PackageError("Datový proud n
 
 uint64_t ChecksumBytes(uint64_t sum, const unsigned char* data, size_t n)
 {
-    // Summed in 32-bit lanes over short runs so the compiler can vectorise, then widened.
-    while (n > 0) {
-        size_t run = std::min<size_t>(n, 1u << 20);  // 2^20 * 255 fits in 32 bits
-        uint32_t part = 0;
-        for (size_t i = 0; i < run; ++i) part += data[i];
-        sum += part;
-        data += run;
-        n -= run;
-    }
+#ifdef __SSE2__
+    // psadbw against zero adds 16 bytes into two 64-bit lanes at once.
+    __m128i acc = _mm_setzero_si128();
+    const __m128i zero = _mm_setzero_si128();
+    for (; n >= 16; n -= 16, data += 16)
+        acc = _mm_add_epi64(acc, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data)), zero));
+    alignas(16) uint64_t lanes[2];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
+    sum += lanes[0] + lanes[1];
+#endif
+    for (size_t i = 0; i < n; ++i) sum += data[i];
     return sum;
 }
 
