@@ -450,7 +450,13 @@ void TFormControl::appendMemo(const std::string& line) { ResultMemo->appendPlain
 void TFormControl::UpdateButtonClick()
 {
     if (updateRunning_) return;  // no second run while one is in progress
+    updateRunning_ = true;         // also while the database update pumps messages
     UpdateButton->setEnabled(false);
+    struct EndUnlessStarted {
+        bool& running;
+        bool started = false;
+        ~EndUnlessStarted() { if (!started) running = false; }
+    } run{updateRunning_};
     struct Reenable {
         QPushButton* b;
         ~Reenable() { b->setEnabled(true); }
@@ -468,8 +474,8 @@ void TFormControl::UpdateButtonClick()
         return;
     }
     if (hooks_.startApplicationUpdate) {
-        updateRunning_ = true;
         hooks_.startApplicationUpdate("http://" + net::updateServer() + kUpdateControlPath);
+        run.started = true;  // the engine ends the run with NetUpdateThreadUpdateDone
     }
     ctLastChecked->setText(q(dt::formatShortDate(dt::today())));
 }
@@ -500,7 +506,9 @@ void TFormControl::NetUpdateAppRestart(bool& allow)
 {
     allow = ask().message("Potvrzení", "Některé aplikace je nutno před aktualizací uzavřít. Pokračovat?", Icon::Question,
                           Buttons::YesNo) == Answer::Yes;
-    terminateDictionaryPrograms();
+    // Ending the user's dictionary programs after a "No" would lose their work for nothing:
+    // the run does not restart then.
+    if (allow) terminateDictionaryPrograms();
 }
 
 void TFormControl::NetUpdateAppDoClose()

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -158,6 +159,10 @@ private slots:
         QCOMPARE(w.updates, 0);
         QCOMPARE(w.form->resultMemo()->toPlainText(), QString("keep"));
         QVERIFY(w.find<QPushButton>("UpdateButton")->isEnabled());
+        // The declined run does not block the next one.
+        w.prompter.answers = {Answer::Yes};
+        w.form->UpdateButtonClick();
+        QCOMPARE(w.updates, 1);
     }
 
     void statusFilter_data()
@@ -270,6 +275,27 @@ private slots:
         Window plain;
         plain.form->show();
         QCOMPARE(plain.restores, 0);
+    }
+
+    void restartEndsDictionaryProgramsOnlyWhenAllowed()
+    {
+        test::TempDir dir;
+        const std::string exe = dir / "zeph8";
+        QVERIFY(QFile::copy("/bin/sleep", QString::fromStdString(exe)));
+        QFile(QString::fromStdString(exe)).setPermissions(QFile::ExeOwner | QFile::ReadOwner);
+        QProcess dictionary;
+        dictionary.start(QString::fromStdString(exe), {"30"});
+        QVERIFY(dictionary.waitForStarted(5000));
+        Window w;
+        bool allow = true;
+        w.prompter.answers = {Answer::No};
+        w.form->NetUpdateAppRestart(allow);
+        QVERIFY(!allow);
+        QVERIFY(!dictionary.waitForFinished(300));
+        w.prompter.answers = {Answer::Yes};
+        w.form->NetUpdateAppRestart(allow);
+        QVERIFY(allow);
+        QVERIFY(dictionary.waitForFinished(5000));
     }
 
     void dictionaryProgramsByName()
