@@ -1,5 +1,6 @@
 // The control panel's program entry.
 #include "app/dictionary_page.h"
+#include "app/desktop_parts.h"
 #include "app/formcontrol.h"
 #include "dbupdate/dbupdate.h"
 #include "desktop/autorun.h"
@@ -67,6 +68,8 @@ int main(int argc, char** argv)
     };
     zeph::app::TFormControl form(app.arguments(), hooks);
     window = &form;
+    // The stored fonts, help and the About box.
+    zeph::app::DesktopParts desktop(form);
 
     QLocalServer frontRequests;
     QLocalServer::removeServer(QString::fromStdString(oneInstance.socketPath()));
