@@ -165,7 +165,8 @@ PackageDownloader::One PackageDownloader::fetch(const DownloadJobEntry& e, const
         }
         break;
     }
-    bool synced = ::fsync(fd) == 0;
+    // No flush to disk here: a package is checked by its checksum before anything is installed
+    // from it, so a package torn by a power cut can never reach a database.
     ::close(fd);
     p.packageDone = t.offset;
     p.allDone = doneBefore_ + std::max<int64_t>(t.offset, 0);
@@ -176,7 +177,7 @@ PackageDownloader::One PackageDownloader::fetch(const DownloadJobEntry& e, const
         if (t.offset == 0) fs::removeFile(part);
         return One::NotFound;
     }
-    bool complete = rc == CURLE_OK && !t.writeFailed && synced && t.offset >= 0 &&
+    bool complete = rc == CURLE_OK && !t.writeFailed && t.offset >= 0 &&
                     (e.size <= 0 || t.offset == e.size);
     if (!complete) {
         if (e.size > 0 && t.offset > e.size) fs::removeFile(part);  // cannot be this package
