@@ -41,6 +41,12 @@ struct TextDialogRequest {
     std::string caption;
     std::string text;
     bool licence = false;
+    // Button and choice texts: OK and Cancel for what's new; OK and the two choices (the
+    // second selected at first) for a licence.
+    std::string okButton = "Ok";
+    std::string cancelButton = "Cancel";
+    std::string acceptText = "I accept";
+    std::string notAcceptText = "I do not accept";
 };
 
 class Prompter {
