@@ -1,4 +1,6 @@
 #include "netupdate/control_values.h"
+#include "platform/files.h"
+#include "platform/folders.h"
 #include "platform/registry.h"
 #include "support/test_env.h"
 
@@ -51,6 +53,10 @@ TEST(ControlValues, Macros)
         {"{app}\\program.exe", cwd + "\\program.exe"},
         {"{XYZ}\\a.exe", "{XYZ}\\a.exe"},
         {"{DOC}", home.path() + "/Documents"},
+        {"{WIN}\\win.ini", "/etc\\win.ini"},
+        {"{SYS}\\sh", "/usr/bin\\sh"},
+        {"{TMP}\\NUPD1.tmp", fs::withoutTrailingSlash(folders::temp()) + "\\NUPD1.tmp"},
+        {"{APP}{APP}", cwd + cwd},
         {"x{APP{TMP}}y", "x{APP{TMP}}y"},  // the inner brace is text: the name "APP{TMP" is unknown
         {"{PF}\\Zephlon", "{PF}\\Zephlon"},  // the key is missing
         {"no macro", "no macro"},
@@ -59,6 +65,9 @@ TEST(ControlValues, Macros)
     for (auto& c : cases) EXPECT_EQ(ExpandPrefixes(c.text), c.expanded) << c.text;
     reg::Key::open(reg::Root::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion", true)->setText("ProgramFilesDir", "/opt/");
     EXPECT_EQ(ExpandPrefixes("{PF}\\Zephlon"), "/opt\\Zephlon");
+    // An empty value leaves the current directory, as an empty directory does everywhere.
+    reg::Key::open(reg::Root::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion")->setText("ProgramFilesDir", "");
+    EXPECT_EQ(ExpandPrefixes("{PF}\\Zephlon"), ".\\Zephlon");
     // A directory that itself holds a macro is expanded again, within a bound.
     int calls = 0;
     auto loop = [&](const std::string& name) { ++calls; return name == "A" ? std::string("{A}") : std::string(); };
