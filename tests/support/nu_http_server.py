@@ -13,7 +13,7 @@ Prints the port it listens on as the first line of stdout, then serves until kil
                           pragma, cache-control, user-agent, connection
   --post-log FILE         append one JSON line per POST: path, content-type, body
   --post-reply TEXT       body of the answer to a POST (default "OK")
-GET and HEAD serve files below ROOT; anything outside ROOT or missing is 404. An empty file gives
+GET and HEAD serve files below ROOT (a folder by its index.html); anything outside ROOT or missing is 404. An empty file gives
 a 200 with an empty body.
 """
 import argparse
@@ -87,6 +87,8 @@ class Handler(BaseHTTPRequestHandler):
             return self.answer(401, b"<html><body>401</body></html>",
                                [("WWW-Authenticate", 'Basic realm="updates"')])
         full = os.path.realpath(os.path.join(args.root, path.lstrip("/")))
+        if os.path.isdir(full):
+            full = os.path.join(full, "index.html")
         if not full.startswith(args.root + os.sep) or not os.path.isfile(full):
             return self.answer(404, b"<html><body>404</body></html>")
         size = os.path.getsize(full)
