@@ -569,8 +569,8 @@ bool TNetUpdate::DownloadFile(const HInternet& connection, const std::string& ur
         }
         if (!fs::moveFile(t.tempPath, targetFile, true)) {
             result = false;
-            appendLog("Unable to rename file " + t.tempPath + " to " + targetFile);
             fs::removeFile(t.tempPath);
+            appendLog("Unable to rename file " + t.tempPath + " to " + targetFile);
         }
         FileDownloaded(targetFile);
         return result;

@@ -23,8 +23,21 @@ struct Status {
     int code, err;
 };
 
+// A temporary folder of the test's own in place of the system's.
+struct OwnTempFolder {
+    test::TempDir dir{"nu-tmp"};
+    std::string old = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    OwnTempFolder() { setenv("TMPDIR", dir.path().c_str(), 1); }
+    ~OwnTempFolder()
+    {
+        if (old.empty()) unsetenv("TMPDIR");
+        else setenv("TMPDIR", old.c_str(), 1);
+    }
+};
+
 // A component wired to record its statuses and progress events.
 struct Recorder {
+    OwnTempFolder tmp;
     TNetUpdate nu;
     test::ScriptedPrompter prompter;
     std::vector<Status> statuses;
