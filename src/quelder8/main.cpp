@@ -2,6 +2,7 @@
 #include "app/dictionary_page.h"
 #include "app/desktop_parts.h"
 #include "app/formcontrol.h"
+#include "app/netupdate_hook.h"
 #include "dbupdate/dbupdate.h"
 #include "desktop/autorun.h"
 #include "desktop/one_instance.h"
@@ -70,6 +71,8 @@ int main(int argc, char** argv)
     window = &form;
     // The stored fonts, help and the About box.
     zeph::app::DesktopParts desktop(form);
+    // The web update engine behind the update button.
+    zeph::app::NetUpdatePart netUpdate(form);
 
     QLocalServer frontRequests;
     QLocalServer::removeServer(QString::fromStdString(oneInstance.socketPath()));
