@@ -73,7 +73,7 @@ TEST(Checksum, ZephtoolAgreesWithAnIndependentSum)
 {
     test::TempDir dir;
     std::mt19937 rng(11);
-    for (size_t size : {0u, 1u, 4096u, 12345u}) {
+    for (size_t size : {0u, 1u, 2u, 3u, 4095u, 4096u, 4097u, 8192u, 12345u, 65539u, 1000000u}) {
         std::string data(size, '\0');
         for (auto& ch : data) ch = char(rng());
         test::writeFile(dir / "f.bin", data);
