@@ -410,3 +410,35 @@ TEST_F(Run, ThreadedRunIsPostedAndCompletedOnTheMainThread)
     EXPECT_EQ(handOff->calls, (std::vector<std::string>{"restart"}));  // once, by the completion
     EXPECT_EQ(std::count(onMain.begin(), onMain.end(), false), 0);
 }
+
+TEST_F(Run, ClosingStepsPostPatchAndCancel)
+{
+    serve("a.txt", "A");
+    serve("fix.pat", "patch data");
+    const std::string head = "[update]\nunconditional=1\n[files]\ncount=2\n";
+    control(head + fileSection(1, "a.txt", "") + fileSection(2, "fix.pat", "localversion=" + app + "/prog"));
+    std::filesystem::create_directories(www + "/stats");
+    nu.PostUpdateInfo = {"127.0.0.1:" + std::to_string(server->port()), "/stats/post.php", "ok=1", true, ""};
+    bool allowResult = false;
+    nu.OnProcessPostResult = [&](TNetUpdate&, bool& allow) { allow = allowResult; };
+    nu.RunUpdate(false);
+    // The patcher gets the fetched patch by its full path.
+    EXPECT_EQ(handOff->calls, (std::vector<std::string>{"exec patcher " + tmp + "/fix.pat " + app + "/prog"}));
+    EXPECT_FALSE(nu.PostUpdateInfo.PostResult.empty());  // the server answered the post
+    EXPECT_FALSE(has("Finished processing update control file"));  // the host refused the post result
+    EXPECT_EQ(events, (std::vector<std::string>{"success"}));
+
+    // The last download cancelled: no closing steps, no success.
+    nu.PostUpdateInfo.Enabled = false;
+    statuses.clear();
+    events.clear();
+    int n = 0;
+    nu.OnBeforeFileDownload = [&](TNetUpdate&, int32_t idx, const std::string&, std::string&) { n = idx; };
+    nu.OnProgressCancel = [&](TNetUpdate&, bool& cancel) { cancel = n == 2; };
+    nu.RunUpdate(false);
+    EXPECT_TRUE(has("NetUpdate process cancelled"));
+    EXPECT_TRUE(has("Cannot download update file : " + url("fix.pat")));
+    EXPECT_FALSE(has("Finished processing update control file"));
+    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(nu.Cancelled);
+}
