@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zeph::nu {
@@ -29,8 +30,14 @@ constexpr std::array<uint32_t, 256> kTable = makeTable();
 template <typename Step>
 void readBlocks(const std::string& path, Step step)
 {
-    int fd = ::open(fs::toNative(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open and regular files only: a FIFO or a device (/dev/zero) would hang the run.
+    int fd = ::open(fs::toNative(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return;
+    }
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     unsigned char buf[kBlock];
     for (;;) {

@@ -184,6 +184,8 @@ FileVersion elfVersion(Reader& r)
 
 FileVersion GetFileVersion(const std::string& path)
 {
+    // Regular files only: opening a FIFO would wait for a writer.
+    if (!fs::isFile(fs::toNative(path))) return {};
     Reader r(fs::toNative(path));
     unsigned char head[4];
     if (!r.read(0, head, 4)) return {};

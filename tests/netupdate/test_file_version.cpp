@@ -2,6 +2,7 @@
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace zeph;
 using namespace zeph::nu;
@@ -101,6 +102,8 @@ TEST(FileVersion, PeVersionResources)
         else EXPECT_FALSE(v.valid()) << c.name << " " << VersionString(v);
     }
     EXPECT_FALSE(GetFileVersion(dir / "missing").valid());
+    ASSERT_EQ(::mkfifo((dir / "fifo.exe").c_str(), 0600), 0);
+    for (std::string odd : {dir / "fifo.exe", dir.path(), std::string("/dev/zero")}) EXPECT_FALSE(GetFileVersion(odd).valid()) << odd;
 
     // A file cut anywhere gives no version and never reads past its end.
     std::string full = peImage(0x00020001, 0x00050007);
