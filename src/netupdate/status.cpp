@@ -136,7 +136,7 @@ std::string LogLine(const dt::DateTime& t, int resId, const std::string& text, i
 void AppendLogLine(const std::string& line)
 {
     std::string path = ResolveLogPath(LogFileName());
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) throw LogError("Nelze zapsat do protokolu aktualizace " + path + ": " + std::strerror(errno));
     std::string data = line + "\r\n";
     size_t done = 0;
