@@ -98,6 +98,7 @@ std::string EncodeReply(const PropertiesRow& row)
     std::string out;
     putString(out, std::string(1, "OQNR"[row.stage]));
     putString(out, row.error);
+    putString(out, std::to_string(row.columns.size()));  // so that a cut reply never passes as whole
     for (auto& [name, value] : row.columns) {
         putString(out, name);
         putString(out, value ? "V" + *value : "N");
@@ -114,13 +115,18 @@ std::optional<PropertiesRow> DecodeReply(const std::string& reply)
     const char* at = std::strchr("OQNR", stage[0]);
     if (!at || !*at) return std::nullopt;
     r.stage = PropertiesRow::Stage(at - "OQNR");
-    while (pos < reply.size()) {
+    std::string count;
+    if (!getString(reply, pos, count) || count.empty() || count.size() > 6 ||
+        count.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    for (size_t i = 0, n = std::stoul(count); i < n; ++i) {
         std::string name, value;
         if (!getString(reply, pos, name) || !getString(reply, pos, value) || value.empty()) return std::nullopt;
         if (value[0] == 'V') r.columns[name] = value.substr(1);
         else if (value == "N") r.columns[name] = std::nullopt;
         else return std::nullopt;
     }
+    if (pos != reply.size()) return std::nullopt;
     if (r.stage != PropertiesRow::Row && !r.columns.empty()) return std::nullopt;
     return r;
 }

@@ -1,8 +1,11 @@
 #include "catalogue/database.h"
+#include "catalogue/properties_row.h"
+#include "di8_fixture.h"
 #include "support/scripted_prompter.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace zeph;
 using namespace zeph::cat;
@@ -90,4 +93,122 @@ TEST(NameTables, CombinationTexts)
     for (auto& c : cases) EXPECT_EQ(CombinationText(c.l1, c.l2), c.text) << c.l1 << "," << c.l2;
     EXPECT_EQ(FillNameTables().subjects[7], "Technický - elektrotechnika, počítače, internet, atd...");
     EXPECT_EQ(FillNameTables().subjects[16], "<rezerva>");
+}
+
+TEST(ReadDatabaseProperties, ReadsEveryFieldOfTheFirstRow)
+{
+    test::TempDir dir;
+    std::string db = test::makeDi8(dir / "x.di8", {"Version=8.0", "Name=BAS Anglicko-český", "Lang1ID=1", "Lang2ID=0",
+                                                   "LangCombination=4", "LangShift=2", "AvailableDicts=0,1,2,5",
+                                                   "Date=2008-03-24T10:30:00", "UpdateVer=3"});
+    test::ScriptedPrompter prompter;
+    auto p = ReadDatabaseProperties(db, false, &prompter);
+    EXPECT_TRUE(prompter.prompts.empty());
+    EXPECT_EQ(p.Name, "BAS Anglicko-český");
+    EXPECT_EQ(p.Version, "8.0");
+    EXPECT_DOUBLE_EQ(p.Date, 39531.4375);  // days since 30 December 1899, 10:30 as the fraction
+    EXPECT_EQ(p.Lang1ID, 1);
+    EXPECT_EQ(p.Lang2ID, 0);
+    EXPECT_EQ(p.LangCombination, 4);
+    EXPECT_EQ(p.LangShift, 2);
+    EXPECT_EQ(p.AvailableDicts, "0,1,2,5");
+    EXPECT_EQ(p.UpdateVer, 3);
+}
+
+TEST(ReadDatabaseProperties, MissingNullAndUnconvertibleColumns)
+{
+    test::TempDir dir;
+    const std::string kNoTableLine = "Databáze neobsahuje informační tabulku!\n\r (";
+    struct Case {
+        std::vector<std::string> args;
+        bool message;          // the second message, unless silent
+        std::string name;      // the Name read ("" = unreadable)
+        std::string version;   // fields read before a failure stay
+        int32_t lang1, updateVer;
+    };
+    const Case cases[] = {
+        {{"--omit", "UpdateVer"}, false, "Anglicko-český", "8.0", 1, -1},
+        {{"--null", "UpdateVer"}, false, "Anglicko-český", "8.0", 1, -1},
+        {{"UpdateVer:text=abc"}, false, "Anglicko-český", "8.0", 1, -1},
+        {{"--omit", "LangShift", "Lang1ID=3"}, true, "", "8.0", 3, 0},
+        {{"--omit", "AvailableDicts"}, true, "", "8.0", 1, 0},
+        {{"--null", "Lang1ID"}, true, "", "8.0", 0, 0},
+        {{"--null", "Name"}, true, "", "8.0", 1, 0},
+        {{"--null", "Date"}, true, "", "8.0", 1, 0},
+        {{"--null", "Version"}, true, "", "", 0, 0},
+        {{"LangCombination:text=abc"}, true, "", "8.0", 0, 0},
+        {{"Date:text=24.3.2008"}, true, "", "8.0", 1, 0},
+        {{"--table", "Vlastnosti"}, true, "", "", 0, 0},
+        {{"AvailableDicts=", "Version=8.1"}, false, "Anglicko-český", "8.1", 1, 0},  // empty text is no NULL
+        {{"--omit", "Version", "version=8.0"}, false, "Anglicko-český", "8.0", 1, 0},  // names without regard to case
+        {{"Name="}, false, "", "8.0", 1, -1},  // an empty name: unreadable, no message
+        {{"--no-rows"}, false, "", "", 0, 0},
+    };
+    int n = 0;
+    for (auto& c : cases) {
+        std::string db = test::makeDi8(dir / ("c" + std::to_string(n++) + ".di8"), c.args);
+        std::string what = db + " " + c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : "");
+        test::ScriptedPrompter prompter;
+        auto p = ReadDatabaseProperties(db, false, &prompter);
+        EXPECT_EQ(p.Name, c.name) << what;
+        EXPECT_EQ(p.Version, c.version) << what;
+        EXPECT_EQ(p.Lang1ID, c.lang1) << what;
+        if (!c.name.empty()) {
+            EXPECT_EQ(p.UpdateVer, c.updateVer) << what;
+        }
+        ASSERT_EQ(prompter.prompts.size(), c.message ? 1u : 0u) << what;
+        if (c.message) {
+            EXPECT_EQ(prompter.prompts[0].caption, "Otevřít");
+            EXPECT_EQ(prompter.prompts[0].icon, Icon::Error);
+            EXPECT_EQ(prompter.prompts[0].text.rfind(kNoTableLine, 0), 0u) << prompter.prompts[0].text;
+            EXPECT_EQ(prompter.prompts[0].text.back(), ')');
+        }
+        test::ScriptedPrompter quiet;
+        ReadDatabaseProperties(db, true, &quiet);
+        EXPECT_TRUE(quiet.prompts.empty()) << what;
+    }
+}
+
+TEST(ReadDatabaseProperties, MutatedDatabasesFailWithOneMessageAndNeverCrashTheCaller)
+{
+    test::TempDir dir;
+    std::string good = test::readFile(test::makeDi8(dir / "good.di8", {"Name=Německo-český", "UpdateVer=9"}));
+    std::mt19937 rng(20080324);
+    auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
+    int read = 0, failed = 0;
+    for (int i = 0; i < 120; ++i) {
+        std::string bytes = good;
+        if (i % 4 == 0) {
+            bytes.resize(pick(bytes.size()));
+        } else {
+            for (size_t k = 0, n = 1 + pick(8); k < n; ++k) bytes[pick(bytes.size())] = char(pick(256));
+        }
+        std::string path = dir / "m.di8";
+        test::writeFile(path, bytes);
+        test::ScriptedPrompter prompter;
+        auto p = ReadDatabaseProperties(path, false, &prompter);
+        ASSERT_LE(prompter.prompts.size(), 1u);
+        if (!prompter.prompts.empty()) {
+            const std::string& t = prompter.prompts[0].text;
+            EXPECT_TRUE(t.rfind(kOpenFailure + path + "\n\r (", 0) == 0 || t.rfind(kNoTable, 0) == 0) << t;
+        }
+        (p.Name.empty() ? failed : read)++;
+    }
+    EXPECT_GT(failed, 0);
+}
+
+TEST(ReadDatabaseProperties, ChildReplyParserRefusesAnythingButAWholeReply)
+{
+    PropertiesRow row;
+    row.stage = PropertiesRow::Row;
+    row.columns = {{"Name", "Anglicko-český"}, {"UpdateVer", std::nullopt}, {"AvailableDicts", ""}};
+    std::string reply = EncodeReply(row);
+    auto back = DecodeReply(reply);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->columns, row.columns);
+    for (size_t cut = 0; cut < reply.size(); ++cut) EXPECT_FALSE(DecodeReply(reply.substr(0, cut))) << cut;
+    std::string hugeLength = reply;
+    hugeLength[0] = '\xff';
+    EXPECT_FALSE(DecodeReply(hugeLength));
+    EXPECT_FALSE(DecodeReply(std::string("\1\0\0\0X\0\0\0\0", 9)));
 }
