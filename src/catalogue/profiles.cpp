@@ -22,10 +22,11 @@ std::string ProfileKey(const std::string& path)
 
 RegIniFile profileStore() { return RegIniFile(kProfilesKey); }
 
-std::vector<TDatabaseInfoClass> LoadProfiles()
+std::vector<TDatabaseInfoClass> LoadProfiles() { return LoadProfiles(profileStore()); }
+
+std::vector<TDatabaseInfoClass> LoadProfiles(const RegIniFile& store)
 {
     std::vector<TDatabaseInfoClass> out;
-    RegIniFile store = profileStore();
     for (auto& key : store.readSections()) {
         if (key == "Default") continue;
         TDatabaseInfoClass info;
@@ -80,6 +81,19 @@ std::string PropertiesText(const std::string& path, const TDatabaseProperties& p
     return text;
 }
 
+// The hourglass for the life of the object, also when the work fails.
+struct DictionaryList::Busy {
+    explicit Busy(DictionaryList& list) : list_(list)
+    {
+        if (list_.onBusy) list_.onBusy(true);
+    }
+    ~Busy()
+    {
+        if (list_.onBusy) list_.onBusy(false);
+    }
+    DictionaryList& list_;
+};
+
 void DictionaryList::LoadFromStore()
 {
     for (auto& info : LoadProfiles()) AddDictionaryItem(info.DataSource, info.Name, info.LangCombination);
@@ -93,20 +107,39 @@ void DictionaryList::AddDictionaryItem(const std::string& path, const std::strin
 
 bool DictionaryList::RegisterDatabase(const std::string& path)
 {
-    TDatabaseProperties p = ReadDatabaseProperties(path, false, &prompter_);
+    TDatabaseProperties p;
+    {
+        Busy busy(*this);
+        p = ReadDatabaseProperties(path, false, &prompter_);
+    }
     if (p.Name.empty() || p.Version != "8.0") return false;
     RegIniFile store = profileStore();
     std::string key = ProfileKey(path);
-    if (store.sectionExists(key)) {
-        prompter_.message("Přidat", "Tato databáze již je zaevidována!", Icon::Error, Buttons::Ok);
+    try {
+        if (store.sectionExists(key)) {
+            prompter_.message("Přidat", "Tato databáze již je zaevidována!", Icon::Error, Buttons::Ok);
+            return false;
+        }
+        store.writeString(key, "DataSource", path);
+        store.writeInteger(key, "LangCombination", p.LangCombination);
+        store.writeString(key, "OriginalDatabaseName", p.Name);
+        if (p.LangCombination == 1 || p.LangCombination == 2) store.writeString(key, "ShowArticles", "1");
+    } catch (const std::exception& e) {
+        // A registry that cannot be written goes to the general error report, as a raised error.
+        prompter_.showError(e.what());
         return false;
     }
-    store.writeString(key, "DataSource", path);
-    store.writeInteger(key, "LangCombination", p.LangCombination);
-    store.writeString(key, "OriginalDatabaseName", p.Name);
-    if (p.LangCombination == 1 || p.LangCombination == 2) store.writeString(key, "ShowArticles", "1");
     AddDictionaryItem(path, p.Name, p.LangCombination);
     return true;
+}
+
+void DictionaryList::AddProfileExecute(const std::string& programFolder)
+{
+    FileDialogRequest r;
+    r.folder = programFolder;
+    r.filter = "Soubory slovníků (*.di8)|*.di8";
+    r.multiSelect = true;
+    AddProfiles(prompter_.openFiles(r));
 }
 
 void DictionaryList::AddProfiles(const std::vector<std::string>& files)
@@ -158,20 +191,27 @@ void DictionaryList::RestoreDictionaryList(bool silent)
                           Icon::Question, Buttons::YesNo) != Answer::Yes)
         return;
     RegIniFile store = profileStore();
-    for (auto& key : store.readSections()) store.eraseSection(key);
+    try {
+        for (auto& key : store.readSections()) store.eraseSection(key);
+    } catch (const std::exception&) {
+        // What could not be erased is registered again below or reported as a duplicate.
+    }
     items_.clear();
     changed();
     bool found = false;
-    if (!fs::isDirectory(folder))
-        prompter_.message(kRestoreCaption, "Složka " + folder + " neexistuje!", Icon::Error, Buttons::Ok);
-    else if (!folder.empty()) {
-        if (pump_) pump_();
-        if (chdir(fs::toNative(folder).c_str()) != 0) {
-            // The search below works on full paths all the same.
+    {
+        Busy busy(*this);
+        if (!fs::isDirectory(folder)) {
+            prompter_.message(kRestoreCaption, "Složka " + folder + " neexistuje!", Icon::Error, Buttons::Ok);
+        } else if (!folder.empty()) {
+            if (pump_) pump_();
+            if (chdir(fs::toNative(folder).c_str()) != 0) {
+                // The search below works on full paths all the same.
+            }
+            auto files = FindDatabaseFiles(folder, "*.di8", true);
+            found = !files.empty();
+            for (auto& f : files) RegisterDatabase(f);
         }
-        auto files = FindDatabaseFiles(folder, "*.di8", true);
-        found = !files.empty();
-        for (auto& f : files) RegisterDatabase(f);
     }
     if (!found)
         prompter_.message(kRestoreCaption,
@@ -188,8 +228,12 @@ void DictionaryList::RestoreDictionaryList(bool silent)
 void DictionaryList::ShowProperties(size_t index)
 {
     if (index >= items_.size()) return;
-    const std::string& path = items_[index].path;
-    TDatabaseProperties p = ReadDatabaseProperties(path, false, &prompter_);
+    const std::string path = items_[index].path;
+    TDatabaseProperties p;
+    {
+        Busy busy(*this);
+        p = ReadDatabaseProperties(path, false, &prompter_);
+    }
     if (p.Name.empty()) return;
     prompter_.message("Vlastnosti databáze", PropertiesText(path, p), Icon::Information, Buttons::Ok);
 }

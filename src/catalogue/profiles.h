@@ -24,8 +24,10 @@ struct TDatabaseInfoClass {
 };
 
 RegIniFile profileStore();
-// Every profile but "Default", in the order the registry lists the subkeys.
+// Every profile but "Default", in the order the registry lists the subkeys; from the profile
+// store, or from the view given.
 std::vector<TDatabaseInfoClass> LoadProfiles();
+std::vector<TDatabaseInfoClass> LoadProfiles(const RegIniFile& view);
 
 // Full paths of the files matching the mask; with recursive, the files of the subfolders come
 // before the folder's own files.
@@ -48,11 +50,15 @@ public:
     std::function<void()> onChanged;
     // The folder of a restore: the text of ctDatabaseFolder.
     std::function<std::string()> databaseFolder;
+    // The hourglass cursor: true while a read or a restore works.
+    std::function<void(bool busy)> onBusy;
 
     const std::vector<DictItem>& items() const { return items_; }
     void LoadFromStore();  // at start-up
     void AddDictionaryItem(const std::string& path, const std::string& name, int32_t langCombination);
     bool RegisterDatabase(const std::string& path);
+    // "Přidat": the file dialog in the program folder, then AddProfiles with the chosen files.
+    void AddProfileExecute(const std::string& programFolder);
     // The chosen files of "Přidat": only names ending exactly in ".di8" are registered.
     void AddProfiles(const std::vector<std::string>& files);
     void DeleteProfile(size_t index);  // asks first
@@ -66,6 +72,7 @@ private:
     {
         if (onChanged) onChanged();
     }
+    struct Busy;
     Prompter& prompter_;
     Pump pump_;
     std::vector<DictItem> items_;

@@ -3,6 +3,7 @@
 
 #include "support/test_env.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ namespace zeph::test {
 // Writes path with make-di8 and the given arguments (columns default to a readable 8.0 database).
 inline std::string makeDi8(const std::string& path, const std::vector<std::string>& args = {})
 {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::vector<std::string> argv = {binDir() + "/make-di8", path};
     argv.insert(argv.end(), args.begin(), args.end());
     auto r = run(argv);

@@ -1,9 +1,11 @@
 #include "catalogue/profiles.h"
+#include "di8_fixture.h"
 #include "platform/registry.h"
 #include "support/scripted_prompter.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace zeph;
 using namespace zeph::cat;
@@ -164,4 +166,163 @@ TEST(Profiles, PropertiesListingHeadingsByFirstLanguage)
     std::string t = PropertiesText("/d/x.di8", p);
     EXPECT_EQ(t.rfind("Soubor: /d/x.di8\r\nVerze: 8.0\r\nDatum: 24.3.2008\r\nKombinace: Anglicko-český\r\nObory:\r\n", 0), 0u);
     EXPECT_EQ(t.substr(t.size() - 2), "\r\n");  // the closing empty line
+}
+
+TEST(Profiles, RegisterAdmitsOnlyVersion80AndStoresTheProfile)
+{
+    test::IsolatedHome home;
+    test::TempDir dir;
+    auto de = test::makeDi8(dir / "de.di8", {"Name=Německo-český", "LangCombination=1", "Lang1ID=2"});
+    auto ru = test::makeDi8(dir / "ru.di8", {"Name=Rusko-český", "LangCombination=3"});
+    auto v81 = test::makeDi8(dir / "v81.di8", {"Version=8.1"});
+    auto v8 = test::makeDi8(dir / "v8.di8", {"Version:double=8"});
+    test::ScriptedPrompter prompter;
+    DictionaryList list(prompter);
+    int busy = 0, changes = 0;
+    list.onBusy = [&](bool on) { busy += on ? 1 : -1; };
+    list.onChanged = [&] { ++changes; };
+    EXPECT_TRUE(list.RegisterDatabase(de));
+    EXPECT_TRUE(list.RegisterDatabase(ru));
+    EXPECT_FALSE(list.RegisterDatabase(v81));
+    EXPECT_FALSE(list.RegisterDatabase(v8));
+    EXPECT_TRUE(prompter.prompts.empty());
+    EXPECT_EQ(busy, 0);
+    EXPECT_EQ(changes, 2);
+    ASSERT_EQ(list.items().size(), 2u);
+    EXPECT_EQ(list.items()[0].caption, "Německo-český");
+    EXPECT_EQ(list.items()[0].image, 1);
+    EXPECT_EQ(list.items()[0].path, de);
+
+    RegIniFile store = profileStore();
+    EXPECT_EQ(store.readSections(), (std::vector<std::string>{ProfileKey(de), ProfileKey(ru)}));
+    EXPECT_EQ(store.readString(ProfileKey(de), "DataSource", ""), de);
+    EXPECT_EQ(store.readString(ProfileKey(de), "LangCombination", ""), "1");
+    EXPECT_EQ(store.readString(ProfileKey(de), "OriginalDatabaseName", ""), "Německo-český");
+    EXPECT_EQ(store.readString(ProfileKey(de), "ShowArticles", ""), "1");
+    EXPECT_FALSE(store.valueExists(ProfileKey(ru), "ShowArticles"));
+    EXPECT_FALSE(store.valueExists(ProfileKey(de), "NewName"));
+}
+
+TEST(Profiles, RegisteringTheSameDatabaseAgainIsRefusedWhateverTheCase)
+{
+    test::IsolatedHome home;
+    test::TempDir dir;
+    auto db = test::makeDi8(dir / "ac.di8");
+    test::ScriptedPrompter prompter;
+    DictionaryList list(prompter);
+    ASSERT_TRUE(list.RegisterDatabase(db));
+    // The store compares keys without regard to case: another spelling of the path is the same.
+    test::makeDi8(dir / "AC.di8", {"Name=Jiný"});
+    for (const std::string& again : {db, dir / "AC.di8"}) {
+        prompter.prompts.clear();
+        EXPECT_FALSE(list.RegisterDatabase(again));
+        ASSERT_EQ(prompter.prompts.size(), 1u) << again;
+        EXPECT_EQ(prompter.prompts[0].caption, "Přidat");
+        EXPECT_EQ(prompter.prompts[0].text, "Tato databáze již je zaevidována!");
+        EXPECT_EQ(prompter.prompts[0].icon, Icon::Error);
+    }
+    EXPECT_EQ(list.items().size(), 1u);
+    EXPECT_EQ(profileStore().readSections().size(), 1u);
+    EXPECT_EQ(profileStore().readString(ProfileKey(db), "OriginalDatabaseName", ""), "Anglicko-český");
+}
+
+TEST(Profiles, AddProfileOpensTheDialogInTheProgramFolderAndTakesOnlyLowerCaseDi8)
+{
+    test::IsolatedHome home;
+    test::TempDir dir;
+    auto a = test::makeDi8(dir / "a.di8", {"Name=A"});
+    auto b = test::makeDi8(dir / "b.di8", {"Name=B"});
+    test::makeDi8(dir / "C.DI8", {"Name=C"});
+    test::ScriptedPrompter prompter;
+    prompter.files = {{b, dir / "C.DI8", a, dir / "readme.txt"}};
+    int pumped = 0;
+    DictionaryList list(prompter, [&] { ++pumped; });
+    list.AddProfileExecute("/opt/zeph");
+    ASSERT_EQ(prompter.prompts.size(), 1u);
+    EXPECT_EQ(prompter.prompts[0].kind, "openFiles");
+    EXPECT_NE(prompter.prompts[0].text.find("/opt/zeph"), std::string::npos) << prompter.prompts[0].text;
+    ASSERT_EQ(list.items().size(), 2u);
+    EXPECT_EQ(list.items()[0].caption, "B");  // the dialog's order
+    EXPECT_EQ(list.items()[1].caption, "A");
+    EXPECT_EQ(pumped, 4);  // before each chosen file
+
+    prompter.prompts.clear();
+    list.AddProfileExecute("/opt/zeph");  // cancelled: nothing chosen
+    EXPECT_EQ(list.items().size(), 2u);
+}
+
+TEST(Profiles, RestoreListsSubfoldersFirstReportsUnreadableFilesAndMovesIntoTheFolder)
+{
+    test::IsolatedHome home;
+    test::TempDir dir;
+    storeProfile("/old/x.di8", {{"DataSource", "/old/x.di8"}});
+    test::makeDi8(dir / "root.di8", {"Name=Kořen", "LangCombination=5"});
+    test::makeDi8(dir / "sub/deeper/deep.di8", {"Name=Hluboko"});
+    test::makeDi8(dir / "sub/old.di8", {"Name=Stará", "Version=7.0"});
+    test::writeFile(dir / "sub/broken.di8", "<html>not found</html>");
+    test::makeDi8(dir / "sub/norow.di8", {"--no-rows"});
+    test::ScriptedPrompter prompter;
+    prompter.answers = {Answer::Yes};
+    DictionaryList list(prompter);
+    list.databaseFolder = [&] { return dir.path(); };
+    char before[4096];
+    ASSERT_TRUE(getcwd(before, sizeof before));
+    list.RestoreDictionaryList(false);
+    char after[4096];
+    ASSERT_TRUE(getcwd(after, sizeof after));
+    EXPECT_EQ(std::string(after), dir.path());
+    ASSERT_EQ(chdir(before), 0);
+
+    auto texts = prompter.texts();
+    ASSERT_EQ(texts.size(), 2u);  // the question, then one open failure; no summary
+    EXPECT_EQ(prompter.prompts[0].caption, "Obnovení seznamu nainstalovaných slovníkových databází");
+    EXPECT_EQ(texts[0],
+              "Původní seznam slovníků bude vymazán a nastaveny základní hodnoty všech parametrů!\n\rBudou automaticky "
+              "prohledány následující složky (včetně podsložek): \n\n\r" +
+                  dir.path() + "\n\n\rPokračovat?");
+    EXPECT_EQ(texts[1].rfind("Nastaly potíže s otevřením databáze: " + dir.path() + "/sub/broken.di8\n\r (", 0), 0u);
+    std::vector<std::string> captions;
+    for (auto& item : list.items()) captions.push_back(item.caption);
+    EXPECT_EQ(captions, (std::vector<std::string>{"Hluboko", "Kořen"}));
+    auto stored = LoadProfiles();
+    ASSERT_EQ(stored.size(), 2u);  // the old profile is gone; subkeys come sorted by name
+    EXPECT_EQ(stored[0].DataSource, dir / "root.di8");
+    EXPECT_EQ(stored[0].LangCombination, 5);
+
+    prompter.prompts.clear();
+    prompter.answers = {Answer::No};
+    list.RestoreDictionaryList(false);
+    EXPECT_EQ(prompter.prompts.size(), 1u);
+    EXPECT_EQ(list.items().size(), 2u);  // declined: nothing touched
+}
+
+TEST(Profiles, PropertiesOfARealDatabase)
+{
+    test::IsolatedHome home;
+    test::TempDir dir;
+    auto db = test::makeDi8(dir / "es.di8",
+                            {"Name=Rusko-český", "Lang1ID=4", "Lang2ID=0", "Date=2008-03-24T10:30:00", "Version=8.0"});
+    test::ScriptedPrompter prompter;
+    DictionaryList list(prompter);
+    ASSERT_TRUE(list.RegisterDatabase(db));
+    list.ShowProperties(0);
+    ASSERT_EQ(prompter.prompts.size(), 1u);
+    EXPECT_EQ(prompter.prompts[0].caption, "Vlastnosti databáze");
+    EXPECT_EQ(prompter.prompts[0].icon, Icon::Information);
+    EXPECT_EQ(prompter.prompts[0].text,
+              "Soubor: " + db + "\r\nVerze: 8.0\r\nDatum: 24.3.2008\r\nKombinace: Rusko-český\r\nObory:\r\n"
+              "    \tUživatelský\r\nbasic\r\n    \tVšeobecný - základní\r\nstandard\r\n    \tVšeobecný - rozšířený\r\n"
+              "    \tVšeobecný - konverzace\r\nprofessional\r\n    \tTechnický - obecně\r\n"
+              "    \tTechnický - strojírenské obory\r\n    \tTechnický - stavební obory, architektura, atd...\r\n"
+              "    \tTechnický - elektrotechnika, počítače, internet, atd...\r\n    \tObchodně-právnický\r\n"
+              "    \tChemicko-lékařský\r\n    \tPřírodovědný\r\n    \tHumanitní podobory\r\n"
+              "    \tSpeciální podobory\r\n    \tVojenský\r\n    \tAmerická angličtina\r\n"
+              "    \tObchodní korespondence\r\n");
+
+    // The file went away: the read's own message, and no properties.
+    ASSERT_EQ(unlink(db.c_str()), 0);
+    prompter.prompts.clear();
+    list.ShowProperties(0);
+    ASSERT_EQ(prompter.prompts.size(), 1u);
+    EXPECT_EQ(prompter.prompts[0].caption, "Otevřít");
 }
