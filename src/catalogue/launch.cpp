@@ -42,11 +42,14 @@ std::string DesktopFolder()
 
 std::string CreateDesktopShortcut(const std::string& path, const std::string& name, const std::string& programFolder)
 {
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return "";
+    // Separators of either kind would put the launcher elsewhere: such a name makes none.
+    if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
+        return "";
     std::string folder = fs::withTrailingSlash(folderOrDefault(programFolder));
-    std::string target = folder + "zeph8";
+    // The launcher starts exactly what the list starts: the start command's own arguments.
+    auto exec = proc::splitCommandLine(StartCommand(programFolder, path, name));
     std::string file = DesktopFolder() + name + ".desktop";
-    return desktop_entry::write(file, {name, name, {target, path, name}, folder}) ? file : "";
+    return desktop_entry::write(file, {name, name, exec, folder}) ? file : "";
 }
 
 }  // namespace zeph::cat

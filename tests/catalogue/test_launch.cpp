@@ -1,4 +1,5 @@
 #include "catalogue/launch.h"
+#include "platform/desktop_entry.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -76,4 +77,20 @@ TEST(Launch, DesktopFolderFromTheShellFoldersValue)
     EXPECT_EQ(DesktopFolder(), home.path() + "/Plocha/");
     EXPECT_FALSE(CreateDesktopShortcut("/d/x.di8", "X", "/opt/p").empty());
     EXPECT_TRUE(fs::isFile(home.path() + "/Plocha/X.desktop"));
+}
+
+TEST(Launch, LauncherRunsTheStartCommandsOwnArgumentsEvenWithAQuoteInTheName)
+{
+    test::IsolatedHome home;
+    const std::string name = "Ang\"lický 100%";
+    std::string file = CreateDesktopShortcut("/data/a b.di8", name, "/opt/zeph");
+    ASSERT_FALSE(file.empty());
+    auto args = proc::splitCommandLine(StartCommand("/opt/zeph", "/data/a b.di8", name));
+    ASSERT_EQ(args.size(), 4u);  // the quote in the name splits it, as it does the start command
+    std::string exec;
+    for (auto& a : args) exec += (exec.empty() ? "" : " ") + desktop_entry::execArgument(a);
+    EXPECT_NE(test::readFile(file).find("\nExec=" + exec + "\n"), std::string::npos) << test::readFile(file);
+
+    for (const char* bad : {"a\\b", "..", "."}) EXPECT_EQ(CreateDesktopShortcut("/d/x.di8", bad, "/opt/zeph"), "") << bad;
+    EXPECT_EQ(fs::list(home.path() + "/Desktop").size(), 1u);
 }
