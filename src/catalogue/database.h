@@ -26,8 +26,8 @@ struct TDatabaseProperties {
     int32_t UpdateVer = 0;
 };
 
-// Reads the first row of the table Properties. Every read runs in a child process with a time
-// and memory limit, so a corrupt or hostile file can never crash or hang the caller. Failures
+// Reads the first row of the table Properties. Every read runs in a separate reader process
+// with a time and memory limit, so a corrupt or hostile file can never crash or hang the caller. Failures
 // show one of the two Czech messages through the prompter (none when silent or prompter null).
 TDatabaseProperties ReadDatabaseProperties(const std::string& path, bool silent, Prompter* prompter);
 

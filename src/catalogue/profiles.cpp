@@ -2,6 +2,7 @@
 
 #include "platform/datetime.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 
 #include <unistd.h>
 
@@ -113,17 +114,17 @@ bool DictionaryList::RegisterDatabase(const std::string& path)
         p = ReadDatabaseProperties(path, false, &prompter_);
     }
     if (p.Name.empty() || p.Version != "8.0") return false;
-    RegIniFile store = profileStore();
-    std::string key = ProfileKey(path);
+    std::string key = std::string(kProfilesKey) + "\\" + ProfileKey(path);
     try {
-        if (store.sectionExists(key)) {
+        if (reg::Key::exists(reg::Root::CurrentUser, key)) {
             prompter_.message("Přidat", "Tato databáze již je zaevidována!", Icon::Error, Buttons::Ok);
             return false;
         }
-        store.writeString(key, "DataSource", path);
-        store.writeInteger(key, "LangCombination", p.LangCombination);
-        store.writeString(key, "OriginalDatabaseName", p.Name);
-        if (p.LangCombination == 1 || p.LangCombination == 2) store.writeString(key, "ShowArticles", "1");
+        auto profile = reg::Key::open(reg::Root::CurrentUser, key, true);
+        profile->setText("DataSource", path);
+        profile->setText("LangCombination", std::to_string(p.LangCombination));
+        profile->setText("OriginalDatabaseName", p.Name);
+        if (p.LangCombination == 1 || p.LangCombination == 2) profile->setText("ShowArticles", "1");
     } catch (const std::exception& e) {
         // A registry that cannot be written goes to the general error report, as a raised error.
         prompter_.showError(e.what());

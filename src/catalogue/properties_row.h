@@ -18,6 +18,10 @@ struct PropertiesRow {
 // Runs "SELECT * FROM Properties;" in this process: only for a process that may crash.
 PropertiesRow ReadPropertiesRow(const std::string& path);
 
+// The read in the isolated reader process: nullopt when the reader crashed, hung, ran out of
+// memory or answered garbage.
+std::optional<PropertiesRow> ReadIsolated(const std::string& path);
+
 // The child's reply; DecodeReply gives nullopt for anything that is not a whole reply.
 std::string EncodeReply(const PropertiesRow& row);
 std::optional<PropertiesRow> DecodeReply(const std::string& reply);

@@ -5,7 +5,13 @@
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
 #include <random>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zeph;
 using namespace zeph::cat;
@@ -211,4 +217,52 @@ TEST(ReadDatabaseProperties, ChildReplyParserRefusesAnythingButAWholeReply)
     hugeLength[0] = '\xff';
     EXPECT_FALSE(DecodeReply(hugeLength));
     EXPECT_FALSE(DecodeReply(std::string("\1\0\0\0X\0\0\0\0", 9)));
+}
+
+namespace {
+// Processes whose parent is this test process.
+std::vector<pid_t> childProcesses()
+{
+    std::vector<pid_t> out;
+    for (auto& e : std::filesystem::directory_iterator("/proc")) {
+        std::string stat = test::readFile(e.path().string() + "/stat");
+        auto close = stat.rfind(')');
+        if (close == std::string::npos) continue;
+        int ppid = 0;
+        char state = 0;
+        if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && ppid == getpid() && state != 'Z')
+            out.push_back(std::stoi(e.path().filename().string()));
+    }
+    return out;
+}
+}  // namespace
+
+TEST(ReadDatabaseProperties, TheReaderProcessHoldsNoFileOfTheCallerAndIsReplacedWhenItDies)
+{
+    test::TempDir dir;
+    std::string db = test::makeDi8(dir / "a.di8", {"Name=Polsko-český"});
+    int mine = open((dir / "a.di8").c_str(), O_RDONLY);  // a file of the caller, as a lock file would be
+    ASSERT_GE(mine, 0);
+    ASSERT_EQ(ReadDatabaseProperties(db, true, nullptr).Name, "Polsko-český");
+    auto readers = childProcesses();
+    ASSERT_EQ(readers.size(), 1u);
+    std::vector<std::string> fds;
+    for (auto& e : std::filesystem::directory_iterator("/proc/" + std::to_string(readers[0]) + "/fd"))
+        fds.push_back(e.path().filename().string());
+    std::sort(fds.begin(), fds.end());
+    EXPECT_EQ(fds, (std::vector<std::string>{"0", "1", "2", "3"}));
+    close(mine);
+
+    // Killed between two reads: the next read starts a fresh reader and succeeds.
+    ASSERT_EQ(kill(readers[0], SIGKILL), 0);
+    waitpid(readers[0], nullptr, 0);
+    test::ScriptedPrompter prompter;
+    EXPECT_EQ(ReadDatabaseProperties(db, false, &prompter).Name, "Polsko-český");
+    EXPECT_TRUE(prompter.prompts.empty());
+    EXPECT_EQ(childProcesses().size(), 1u);
+
+    // After a failed read the reader is replaced, so no file spoils the reads after it.
+    ReadDatabaseProperties(fixture("nwind.mdb"), true, nullptr);
+    EXPECT_TRUE(childProcesses().empty());
+    EXPECT_EQ(ReadDatabaseProperties(db, true, nullptr).Name, "Polsko-český");
 }
