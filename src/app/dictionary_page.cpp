@@ -1,5 +1,6 @@
 #include "app/dictionary_page.h"
 
+#include "app/tray_menu.h"
 #include "catalogue/launch.h"
 #include "platform/folders.h"
 
@@ -86,6 +87,10 @@ DictionaryPage::DictionaryPage(Prompter& prompter, QMenu* trayMenu, std::functio
 {
     list_ = std::make_unique<cat::DictionaryList>(prompter, [] { QApplication::processEvents(); });
     list_->databaseFolder = std::move(databaseFolder);
+    list_->onBusy = [](bool busy) {
+        if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+        else QApplication::restoreOverrideCursor();
+    };
     list_->onChanged = [this] {
         if (editing_) QTimer::singleShot(0, this, &DictionaryPage::rebuild);
         else rebuild();
@@ -121,13 +126,7 @@ DictionaryPage::DictionaryPage(Prompter& prompter, QMenu* trayMenu, std::functio
     CreateShortCut = makeAction("CreateShortCut", "Zástupce na plochu", "", false);
     RunZephlon = makeAction("RunZephlon", "Spustit!", "", false);
 
-    connect(AddProfile, &QAction::triggered, this, [this] {
-        FileDialogRequest r;
-        r.folder = folders::programFolder();
-        r.filter = "Soubory slovníků (*.di8)|*.di8";
-        r.multiSelect = true;
-        list_->AddProfiles(prompter_.openFiles(r));
-    });
+    connect(AddProfile, &QAction::triggered, this, [this] { list_->AddProfileExecute(programFolder_); });
     connect(DeleteProfile, &QAction::triggered, this, [this] {
         if (int i = selectedIndex(); i >= 0) list_->DeleteProfile(size_t(i));
     });
@@ -227,17 +226,14 @@ void DictionaryPage::rebuild()
     }
     DictListView->sortItems();  // by caption
     rebuilding_ = false;
-    // The tray menu: one item per list item, in list order.
-    if (trayMenu_) {
-        trayMenu_->clear();
-        for (int row = 0; row < DictListView->count(); ++row) {
-            auto* it = DictListView->item(row);
-            QAction* a = trayMenu_->addAction(it->icon(), it->text());
-            a->setToolTip(it->data(Qt::UserRole).toString());
-            std::string path = it->data(Qt::UserRole).toString().toStdString(), name = it->text().toStdString();
-            connect(a, &QAction::triggered, this, [path, name] { cat::RunDictionary(path, name); });
-        }
+    std::vector<TrayItem> tray;
+    for (int row = 0; row < DictListView->count(); ++row) {
+        auto* it = DictListView->item(row);
+        tray.push_back({it->icon(), it->text(), it->data(Qt::UserRole).toString()});
     }
+    RebuildTrayMenu(trayMenu_, tray, [this](const std::string& path, const std::string& name) {
+        cat::RunDictionary(path, name, programFolder_);
+    });
     updateActions();
 }
 
@@ -250,13 +246,14 @@ void DictionaryPage::updateActions()
 
 void DictionaryPage::RunZephlonExecute()
 {
-    if (int i = selectedIndex(); i >= 0) cat::RunDictionary(list_->items()[size_t(i)].path, list_->items()[size_t(i)].caption);
+    if (int i = selectedIndex(); i >= 0)
+        cat::RunDictionary(list_->items()[size_t(i)].path, list_->items()[size_t(i)].caption, programFolder_);
 }
 
 void DictionaryPage::CreateShortCutExecute()
 {
     if (int i = selectedIndex(); i >= 0)
-        cat::CreateDesktopShortcut(list_->items()[size_t(i)].path, list_->items()[size_t(i)].caption);
+        cat::CreateDesktopShortcut(list_->items()[size_t(i)].path, list_->items()[size_t(i)].caption, programFolder_);
 }
 
 void DictionaryPage::focusList()

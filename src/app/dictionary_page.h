@@ -2,6 +2,7 @@
 #pragma once
 
 #include "catalogue/profiles.h"
+#include "platform/folders.h"
 
 #include <QIcon>
 #include <QWidget>
@@ -28,6 +29,8 @@ public:
     QListWidget* view() const { return DictListView; }
     void RestoreDictionaryList(bool silent) { list_->RestoreDictionaryList(silent); }
     void focusList();
+    // The folder of zeph8 and of the file dialog: the control panel's own, unless set.
+    void setProgramFolder(const std::string& folder) { programFolder_ = folder; }
     void RunZephlonExecute();
     void CreateShortCutExecute();
 
@@ -42,6 +45,7 @@ private:
     std::unique_ptr<cat::DictionaryList> list_;
     Prompter& prompter_;
     QMenu* trayMenu_;
+    std::string programFolder_ = folders::programFolder();
     QListWidget* DictListView = nullptr;
     QLabel* lblDBName = nullptr;
     QAction* AddProfile = nullptr;
