@@ -266,3 +266,22 @@ TEST(ReadDatabaseProperties, TheReaderProcessHoldsNoFileOfTheCallerAndIsReplaced
     EXPECT_TRUE(childProcesses().empty());
     EXPECT_EQ(ReadDatabaseProperties(db, true, nullptr).Name, "Polsko-český");
 }
+
+TEST(ZephtoolDi8, PrintsTheDescriptorOneFieldALine)
+{
+    test::TempDir dir;
+    std::string db = test::makeDi8(dir / "x.di8", {"Version=8.0", "Name=BAS Anglicko-český", "Lang1ID=1", "Lang2ID=0",
+                                                   "LangCombination=0", "LangShift=0", "AvailableDicts=0,1,2",
+                                                   "Date=2008-03-24T10:30:00", "UpdateVer=3"});
+    auto r = test::run({test::binDir() + "/zephtool", "di8", db});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "Name=BAS Anglicko-český\nVersion=8.0\nDate=2008-03-24 10:30:00\nLang1ID=1\nLang2ID=0\n"
+                     "LangCombination=0\nLangShift=0\nAvailableDicts=0,1,2\nUpdateVer=3\n");
+
+    std::string empty = test::makeDi8(dir / "empty.di8", {"--no-rows"});
+    r = test::run({test::binDir() + "/zephtool", "di8", empty});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Databáze " + empty + " nemá popis: tabulka Properties je prázdná nebo bez názvu.\n");
+}
