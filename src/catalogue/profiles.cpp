@@ -4,6 +4,8 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 
+#include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zeph::cat {
@@ -39,18 +41,30 @@ std::vector<TDatabaseInfoClass> LoadProfiles(const RegIniFile& store)
     return out;
 }
 
+namespace {
+
+// Subfolders first, then the folder's own files. A folder reached again (through a link that
+// points back up the tree) is searched once only, so a link loop cannot make the search endless.
+void findFiles(const std::string& folder, const std::string& mask, bool recursive, std::set<std::pair<dev_t, ino_t>>& seen,
+               std::vector<std::string>& out)
+{
+    std::string base = fs::withTrailingSlash(folder);
+    struct stat st;
+    if (::stat(fs::toNative(base).c_str(), &st) == 0 && !seen.insert({st.st_dev, st.st_ino}).second) return;
+    if (recursive)
+        for (auto& e : fs::list(base, "*"))
+            if (e.directory) findFiles(base + e.name, mask, true, seen, out);
+    for (auto& e : fs::list(base, mask))
+        if (!e.directory) out.push_back(base + e.name);
+}
+
+}  // namespace
+
 std::vector<std::string> FindDatabaseFiles(const std::string& folder, const std::string& mask, bool recursive)
 {
     std::vector<std::string> out;
-    std::string base = fs::withTrailingSlash(folder);
-    if (recursive)
-        for (auto& e : fs::list(base, "*"))
-            if (e.directory) {
-                auto sub = FindDatabaseFiles(base + e.name, mask, true);
-                out.insert(out.end(), sub.begin(), sub.end());
-            }
-    for (auto& e : fs::list(base, mask))
-        if (!e.directory) out.push_back(base + e.name);
+    std::set<std::pair<dev_t, ino_t>> seen;
+    findFiles(folder, mask, recursive, seen, out);
     return out;
 }
 

@@ -80,6 +80,11 @@ TEST(Profiles, FindsSubfolderFilesFirst)
     for (auto& f : files) rel.push_back(f.substr(dir.path().size() + 1));
     EXPECT_EQ(rel, (std::vector<std::string>{"b2/d.di8", "sub/deeper/c.di8", "sub/b.di8", "A.DI8", "a.di8", "z.di8"}));
     EXPECT_EQ(FindDatabaseFiles(dir.path(), "*.di8", false).size(), 3u);
+
+    // Links back up the tree: every folder is searched once, and the search ends.
+    ASSERT_EQ(symlink("..", (dir / "sub/up").c_str()), 0);
+    ASSERT_EQ(symlink(".", (dir / "sub/deeper/here").c_str()), 0);
+    EXPECT_EQ(FindDatabaseFiles(dir.path(), "*.di8", true).size(), files.size());
 }
 
 TEST(Profiles, RestoreInAMissingFolderShowsBothMessagesAndEmptiesTheList)
