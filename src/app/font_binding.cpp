@@ -8,16 +8,16 @@
 
 namespace zeph::app {
 
-QFont toQFont(const FontSpec& spec)
+QFont toQFont(const FontSpec& stored)
 {
-    QFont f(QString::fromStdString(spec.name));
-    f.setPointSize(spec.sizePt > 0 ? spec.sizePt : 8);
-    f.setBold(spec.bold);
-    f.setItalic(spec.italic);
-    f.setUnderline(spec.underline);
-    f.setStrikeOut(spec.strikeOut);
-    if (spec.pitch == 2) f.setFixedPitch(true);
-    f.setStyleHint(spec.pitch == 2 ? QFont::TypeWriter : QFont::SansSerif);
+    QFont f(QString::fromStdString(stored.name));
+    f.setPointSize(stored.sizePt > 0 ? stored.sizePt : 8);
+    f.setBold(stored.bold);
+    f.setItalic(stored.italic);
+    f.setUnderline(stored.underline);
+    f.setStrikeOut(stored.strikeOut);
+    if (stored.pitch == 2) f.setFixedPitch(true);
+    f.setStyleHint(stored.pitch == 2 ? QFont::TypeWriter : QFont::SansSerif);
     return f;
 }
 
@@ -35,10 +35,10 @@ FontSpec fromQFont(const QFont& font, const FontSpec& before)
     return s;
 }
 
-QColor fontColor(const FontSpec& spec, const QWidget* w)
+QColor fontColor(const FontSpec& stored, const QWidget* w)
 {
-    if (spec.color & 0x80000000u) return w ? w->palette().color(QPalette::WindowText) : QColor(Qt::black);
-    return QColor(int(spec.color & 0xFF), int((spec.color >> 8) & 0xFF), int((spec.color >> 16) & 0xFF));
+    if (stored.color & 0x80000000u) return w ? w->palette().color(QPalette::WindowText) : QColor(Qt::black);
+    return QColor(int(stored.color & 0xFF), int((stored.color >> 8) & 0xFF), int((stored.color >> 16) & 0xFF));
 }
 
 FontBinding::FontBinding(QWidget* window, Prompter* errors) : window_(window), errors_(errors)
