@@ -1,5 +1,6 @@
 // Start-up of the control panel against a bare Qt Widgets window, each to its first shown
 // window on the offscreen platform: wall time per start and peak resident memory.
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -33,7 +35,7 @@ long runOnce(const std::string& program)
     return usage.ru_maxrss;
 }
 
-void startup(benchmark::State& state, const std::string& name)
+void isolate()
 {
     static std::string home = [] {
         char tmpl[] = "/tmp/zeph-bench-home-XXXXXX";
@@ -44,6 +46,11 @@ void startup(benchmark::State& state, const std::string& name)
         setenv("ZEPH_QUIT_AFTER_SHOW", "1", 1);
         return h;
     }();
+}
+
+void startup(benchmark::State& state, const std::string& name)
+{
+    isolate();
     std::string program = binDir() + "/" + name;
     long rss = 0;
     for (auto _ : state) rss = runOnce(program);
@@ -52,8 +59,33 @@ void startup(benchmark::State& state, const std::string& name)
 
 void BM_Quelder8(benchmark::State& state) { startup(state, "quelder8"); }
 void BM_BareQtWindow(benchmark::State& state) { startup(state, "bare_window"); }
+// The two programs started in turn, so that a machine whose speed drifts during the run weighs
+// on both alike: the medians of the time and memory ratios.
+void BM_PairedRatio(benchmark::State& state)
+{
+    isolate();
+    const std::string ours = binDir() + "/quelder8", bare = binDir() + "/bare_window";
+    std::vector<double> times, memory;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        long oursRss = runOnce(ours);
+        auto t1 = std::chrono::steady_clock::now();
+        long bareRss = runOnce(bare);
+        auto t2 = std::chrono::steady_clock::now();
+        times.push_back(std::chrono::duration<double>(t1 - t0) / std::chrono::duration<double>(t2 - t1));
+        memory.push_back(double(oursRss) / double(bareRss));
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    state.counters["time_ratio"] = median(times);
+    state.counters["memory_ratio"] = median(memory);
+}
+
 BENCHMARK(BM_Quelder8)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK(BM_BareQtWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+BENCHMARK(BM_PairedRatio)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
 
 }  // namespace
 

@@ -1,6 +1,8 @@
 #include "app/netupdate_hook.h"
 
 #include "app/formcontrol.h"
+#include "dbupdate/dbupdate.h"
+#include "dbupdate/stream.h"
 #include "platform/files.h"
 
 #include <QApplication>
@@ -9,8 +11,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,11 +18,18 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace zeph::app {
 
 namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// An information page is a few kilobytes; a larger reply is not held in memory.
+constexpr int64_t kMaxPageBytes = 8 << 20;
 
 void centreOnScreen(QWidget* w)
 {
@@ -98,14 +105,21 @@ bool NetUpdateDialogs::showHtml(const std::string& url, const std::string&)
 {
     QString html;
     if (url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0) {
-        QNetworkAccessManager manager;
-        QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(q(url))));
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
-        bool ok = reply->error() == QNetworkReply::NoError;
-        html = QString::fromUtf8(reply->readAll());
-        reply->deleteLater();
+        // Fetched beside the event loop, so that a slow server leaves the window responsive.
+        zeph::dbu::MemoryStream page;
+        std::string error;
+        std::atomic<bool> done{false};
+        std::thread fetch([&] {
+            zeph::dbu::FetchUrl(url, page, error, kMaxPageBytes);
+            done = true;
+        });
+        while (!done) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        fetch.join();
+        bool ok = error.empty();
+        html = QString::fromUtf8(page.bytes());
         if (!ok) return false;
     } else {
         std::string content;

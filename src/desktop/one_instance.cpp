@@ -36,6 +36,10 @@ int openLock(const std::string& path)
 
 TOneInstance::~TOneInstance()
 {
+    if (listener_ >= 0) {
+        ::close(listener_);
+        ::unlink(socketPath().c_str());
+    }
     if (defaultLock_ >= 0) ::close(defaultLock_);
 }
 
@@ -90,6 +94,38 @@ bool TOneInstance::SendFrontRequest() const
               ::send(s, "front\n", 6, MSG_NOSIGNAL) == 6;
     ::close(s);
     return ok;
+}
+
+int TOneInstance::ListenForFrontRequests()
+{
+    if (listener_ >= 0) return listener_;
+    std::string path = socketPath();
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr.sun_path) return -1;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (s < 0) return -1;
+    ::unlink(path.c_str());  // only the holder of the lock gets here: any socket there is stale
+    if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(s, 8) != 0) {
+        ::close(s);
+        return -1;
+    }
+    listener_ = s;
+    return listener_;
+}
+
+bool TOneInstance::TakeFrontRequests()
+{
+    if (listener_ < 0) return false;
+    bool any = false;
+    // A connection is the request itself: nothing it says changes what is done.
+    for (int c; (c = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0 || errno == EINTR;) {
+        if (c < 0) continue;
+        ::close(c);
+        any = true;
+    }
+    return any;
 }
 
 bool TOneInstance::Check(Prompter* prompter)

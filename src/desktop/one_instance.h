@@ -39,10 +39,16 @@ public:
 
     // Asks the running copy to come to the front; false when nobody listens.
     bool SendFrontRequest() const;
+    // The running copy's side: listens on the socket (a stale one left by a killed copy is
+    // replaced) and gives the descriptor to watch for reading, or -1.
+    int ListenForFrontRequests();
+    // Takes every waiting request without blocking; true when at least one came.
+    bool TakeFrontRequests();
 
 private:
     std::string title_;
     int defaultLock_ = -1;
+    int listener_ = -1;
 };
 
 }  // namespace zeph::desk

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <sqlite3.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,8 +34,15 @@ struct Hive {
     dev_t dev = 0;
     ino_t ino = 0;
     pid_t pid = 0;  // a connection is never shared across fork
+    // Prepared statements kept for the connection's life: preparing costs more than the lookup.
+    struct Cached {
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+    };
+    std::map<std::string, Cached, std::less<>> statements;
     ~Hive()
     {
+        for (auto& entry : statements) sqlite3_finalize(entry.second.stmt);
         if (db) sqlite3_close_v2(db);
     }
 };
@@ -57,10 +65,31 @@ class Stmt {
 public:
     Stmt(Hive& h, const char* sql) : h_(h)
     {
-        int rc = sqlite3_prepare_v2(h.db, sql, -1, &st_, nullptr);
-        if (rc != SQLITE_OK) fail(h, "prepare", rc);
+        auto it = h.statements.find(std::string_view(sql));
+        if (it != h.statements.end() && !it->second.inUse) {
+            cached_ = &it->second;
+        } else {
+            int rc = sqlite3_prepare_v3(h.db, sql, -1, SQLITE_PREPARE_PERSISTENT, &st_, nullptr);
+            if (rc != SQLITE_OK) fail(h, "prepare", rc);
+            if (it == h.statements.end()) cached_ = &h.statements.emplace(sql, Hive::Cached{st_, false}).first->second;
+        }
+        if (cached_) {
+            st_ = cached_->stmt;
+            cached_->inUse = true;
+        }
     }
-    ~Stmt() { sqlite3_finalize(st_); }
+    ~Stmt()
+    {
+        if (!cached_) {
+            sqlite3_finalize(st_);  // a second use of a statement already running
+            return;
+        }
+        sqlite3_reset(st_);
+        sqlite3_clear_bindings(st_);
+        cached_->inUse = false;
+    }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
     Stmt& bind(int i, int64_t v) { sqlite3_bind_int64(st_, i, v); return *this; }
     Stmt& bind(int i, const std::string& v) { sqlite3_bind_text(st_, i, v.data(), (int)v.size(), SQLITE_TRANSIENT); return *this; }
     Stmt& bindBlob(int i, const std::vector<uint8_t>& v)
@@ -91,6 +120,7 @@ public:
 private:
     Hive& h_;
     sqlite3_stmt* st_ = nullptr;
+    Hive::Cached* cached_ = nullptr;
 };
 
 void exec(Hive& h, const char* sql)

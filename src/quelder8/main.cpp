@@ -8,8 +8,7 @@
 #include "desktop/one_instance.h"
 
 #include <QApplication>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -74,15 +73,14 @@ int main(int argc, char** argv)
     // The web update engine behind the update button.
     zeph::app::NetUpdatePart netUpdate(form);
 
-    QLocalServer frontRequests;
-    QLocalServer::removeServer(QString::fromStdString(oneInstance.socketPath()));
-    frontRequests.listen(QString::fromStdString(oneInstance.socketPath()));
-    QObject::connect(&frontRequests, &QLocalServer::newConnection, &form, [&] {
-        while (QLocalSocket* s = frontRequests.nextPendingConnection()) {
-            QObject::connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-            form.comeToFront();
-        }
-    });
+    // A later copy's request to come to the front.
+    int frontRequests = oneInstance.ListenForFrontRequests();
+    if (frontRequests >= 0) {
+        auto* notifier = new QSocketNotifier(frontRequests, QSocketNotifier::Read, &form);
+        QObject::connect(notifier, &QSocketNotifier::activated, &form, [&] {
+            if (oneInstance.TakeFrontRequests()) form.comeToFront();
+        });
+    }
     form.start();
     // For the start-up benchmark: end once the window has been shown.
     if (qEnvironmentVariableIsSet("ZEPH_QUIT_AFTER_SHOW")) QTimer::singleShot(0, &app, &QApplication::quit);

@@ -3,10 +3,7 @@
 #include "desktop/one_instance.h"
 
 #include <cstdio>
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <poll.h>
 
 int main()
 {
@@ -15,23 +12,16 @@ int main()
         std::printf("second\n");
         return 3;
     }
-    std::string path = one.socketPath();
-    unlink(path.c_str());
-    int s = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
-    if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(s, 4) != 0) return 1;
+    int s = one.ListenForFrontRequests();
+    if (s < 0) return 1;
     std::printf("first\n");
     std::fflush(stdout);
     for (;;) {
-        int c = accept(s, nullptr, nullptr);
-        if (c < 0) continue;
-        char buf[16] = {};
-        if (read(c, buf, sizeof buf - 1) > 0 && std::strncmp(buf, "front", 5) == 0) {
+        pollfd p{s, POLLIN, 0};
+        if (poll(&p, 1, -1) <= 0) continue;
+        if (one.TakeFrontRequests()) {
             std::printf("front\n");
             std::fflush(stdout);
         }
-        close(c);
     }
 }
