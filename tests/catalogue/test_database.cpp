@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,6 +73,25 @@ TEST(ReadDatabaseProperties, HostileFilesAreOpenFailuresNeverCrashes)
     ReadDatabaseProperties(dir / "missing.di8", false, &prompter);
     ASSERT_EQ(prompter.texts().size(), 1u);
     EXPECT_EQ(prompter.texts()[0].rfind(kOpenFailure + dir / "missing.di8" + "\n\r (", 0), 0u);
+}
+
+// A named pipe never delivers a byte: the read must give up on its own and leave the next
+// read working.
+TEST(ReadDatabaseProperties, AFileThatNeverAnswersIsAnOpenFailureAfterTheTimeLimit)
+{
+    test::TempDir dir;
+    std::string pipe = dir / "pipe.di8";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    test::ScriptedPrompter prompter;
+    auto stuck = ReadDatabaseProperties(pipe, false, &prompter);
+    EXPECT_TRUE(stuck.Name.empty());
+    ASSERT_EQ(prompter.texts().size(), 1u);
+    EXPECT_EQ(prompter.texts()[0].rfind(kOpenFailure + pipe, 0), 0u) << prompter.texts()[0];
+
+    std::string good = test::makeDi8(dir / "good.di8", {"Name=Po zaseknutí"});
+    test::ScriptedPrompter quiet;
+    EXPECT_EQ(ReadDatabaseProperties(good, false, &quiet).Name, "Po zaseknutí");
+    EXPECT_TRUE(quiet.prompts.empty());
 }
 
 TEST(ZephtoolDi8, FailsWithTheMessageOnStderrAndNothingElse)
