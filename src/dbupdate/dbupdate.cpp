@@ -44,6 +44,9 @@ std::string downloaderCommand(const UpdateEnvironment& env, const std::string& j
 {
     std::string program = env.downloader.empty() ? folders::programFolder() + "didi" : env.downloader;
     if (program.find(' ') != std::string::npos) program = "\"" + program + "\"";
+    // A server named for this run reaches the downloader too; otherwise both take the configured one.
+    if (!env.server.empty()) program += " --server " + proc::quoteArgument(env.server);
+    if (env.downloaderOnConsole) program += " --console";
     return program + " \"" + jobFile + "\"";
 }
 

@@ -39,6 +39,7 @@ struct UpdateEnvironment {
     Pump pump;                     // may be empty
     std::string server;            // "host[:port]"; empty: zeph::net::updateServer()
     std::string downloader;        // path of didi; empty: the program folder's didi
+    bool downloaderOnConsole = false;  // didi reports on the terminal instead of its window
     // Free space of a folder; empty: DiskFreeBytes.
     std::function<int64_t(const std::string&)> diskFree;
 };

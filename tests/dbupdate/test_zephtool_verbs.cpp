@@ -81,4 +81,46 @@ TEST(ZephtoolUpdateDatabases, MemoOnStdoutForCurrentAndUnreachable)
         << notPackage.out;
 }
 
+// The whole run as an administrator starts it: only --server names the server (nothing in the
+// environment), so the downloader must be given the same one.
+TEST(ZephtoolUpdateDatabases, ReplacesTwoOutdatedDatabasesKeepsBackupsThenAllIsCurrent)
+{
+    test::IsolatedHome home;
+    unsetenv("ZEPH_UPDATE_SERVER");
+    TempDir srv{"dbu-zt-srv"}, db{"dbu-zt-db"}, scratch{"dbu-zt-new"};
+    auto makeDb = [](const std::string& path, const std::string& name, int lang1, const std::string& date) {
+        auto r = run({test::binDir() + "/make-di8", path, "Version=8.0", "Name=" + name, "Lang1ID=" + std::to_string(lang1),
+                      "Lang2ID=0", "LangCombination=0", "LangShift=0", "AvailableDicts=0", "Date=" + date, "UpdateVer=1"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    };
+    struct Db { const char* file; const char* name; int lang1; const char* package; };
+    const Db dbs[] = {{"angl.di8", "BAS Anglicko-český", 1, "ANGLBAS"}, {"nemc.di8", "PRO Německo-český", 2, "NEMCPRO"}};
+    fs::createDirectories(srv / "updates/zeph/db");
+    for (auto& d : dbs) {
+        makeDb(db / d.file, d.name, d.lang1, "2007-06-01T00:00:00");
+        makeDb(scratch / d.file, d.name, d.lang1, "2008-01-01T00:00:00");
+        ASSERT_EQ(run({zephtool(), "pack", scratch / d.file, "-o", srv / ("updates/zeph/db/" + std::string(d.package) + ".dzp")}).exitCode, 0);
+    }
+    writeFile(scratch / "cat.txt", "[UDates]\r\nAB=39448\r\nABF=anglbas\r\nABS=0\r\nNP=39448\r\nNPF=nemcpro\r\nNPS=0\r\n");
+    dbutest::pyPackage(scratch / "cat.txt", srv / "updates/zeph/updatedb.dzp", "updatedb.inf");
+    dbutest::HttpServer server(srv.path());
+    const std::string folder = db.path() + "/";
+
+    auto first = run({zephtool(), "update-databases", "--server", server.hostPort(), "--folder", db.path()});
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(first.out, "Kontrola aktualizace databází...\nStahování ukončeno.\nRozbalování souborů\nRozbalování souborů\n"
+                         "Provedena aktualizace databáze:\n" + folder + "angl.di8\n"
+                         "Původní databáze je zálohována v souboru:\n" + folder + "angl.old\n"
+                         "Provedena aktualizace databáze:\n" + folder + "nemc.di8\n"
+                         "Původní databáze je zálohována v souboru:\n" + folder + "nemc.old\n"
+                         "Aktualizace databází ukončena.\n-----------------------------------\n") << first.err;
+    for (auto& d : dbs) EXPECT_EQ(readFile(db / d.file), readFile(scratch / d.file)) << d.file;
+    EXPECT_TRUE(fs::isFile(db / "angl.old"));
+    EXPECT_TRUE(fs::isFile(db / "nemc.old"));
+
+    auto second = run({zephtool(), "update-databases", "--server", server.hostPort(), "--folder", db.path()});
+    EXPECT_EQ(second.out, "Kontrola aktualizace databází...\nDatabáze jsou aktuální.\nAktualizace databází ukončena.\n"
+                          "-----------------------------------\n");
+}
+
 }  // namespace

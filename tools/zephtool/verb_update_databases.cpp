@@ -41,6 +41,7 @@ int updateDatabases(const std::vector<std::string>& args)
     FlagPrompter prompter;
     dbu::UpdateEnvironment env;
     env.prompter = &prompter;
+    env.downloaderOnConsole = true;  // unattended: no window of its own
     std::string folder;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
