@@ -54,7 +54,8 @@ public:
     // FormCreate's last steps: the start-up decision; shows the window unless it starts hidden.
     void start();
 
-    Prompter& prompter() { return *prompter_; }
+    // Every message box of the window and of the parts it hosts; tests put a scripted one in.
+    Prompter& prompter() { return ask(); }
     void setPrompter(Prompter* p) { prompterOverride_ = p; }
 
     // The engine's events (host side).

@@ -1,9 +1,9 @@
 // The control panel's program entry.
+#include "app/dbupdate_hook.h"
 #include "app/dictionary_page.h"
 #include "app/desktop_parts.h"
 #include "app/formcontrol.h"
 #include "app/netupdate_hook.h"
-#include "dbupdate/dbupdate.h"
 #include "desktop/autorun.h"
 #include "desktop/one_instance.h"
 
@@ -11,20 +11,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QVBoxLayout>
-
-namespace {
-
-// The result memo as the database update sees it.
-class MemoLines : public zeph::dbu::Memo {
-public:
-    explicit MemoLines(const std::function<void(const std::string&)>& sink) : sink_(sink) {}
-    void append(const std::string& line) override { sink_(line); }
-
-private:
-    const std::function<void(const std::string&)>& sink_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -58,16 +44,8 @@ int main(int argc, char** argv)
         autorun.setFileName(fileName);
         autorun.setAutoRun(on);
     };
-    zeph::app::TFormControl* window = nullptr;
-    hooks.runDatabaseUpdate = [&window](const std::function<void(const std::string&)>& memo, const std::string& folder) {
-        MemoLines lines(memo);
-        zeph::dbu::UpdateEnvironment env;
-        env.prompter = &window->prompter();
-        env.pump = [] { QApplication::processEvents(); };
-        zeph::dbu::UpdateDatabases(&lines, folder, env);
-    };
     zeph::app::TFormControl form(app.arguments(), hooks);
-    window = &form;
+    zeph::app::InstallDatabaseUpdate(form);
     // The stored fonts, help and the About box.
     zeph::app::DesktopParts desktop(form);
     // The web update engine behind the update button.

@@ -1,10 +1,15 @@
 // The main window on the offscreen platform, with a scripted prompter.
+#include "app/dbupdate_hook.h"
 #include "app/dictionary_page.h"
+#include "app/netupdate_hook.h"
+#include "dbupdate/package.h"
 #include "app/formcontrol.h"
 #include "catalogue/profiles.h"
 #include "app/window_logic.h"
 #include "config/settings.h"
+#include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/regini.h"
 #include "support/scripted_prompter.h"
 #include "support/test_env.h"
 
@@ -345,6 +350,69 @@ private slots:
             page.resize(560, 300);
             page.grab().save(QString("%1/dictpage.png").arg(out));
         }
+    }
+
+    // The update button with the real database update, didi and the update engine, against one
+    // local server that holds both the database catalogue and the engine's control file.
+    void updateButtonRunsTheDatabaseUpdateThenTheApplicationUpdate()
+    {
+        test::TempDir base;
+        const std::string www = base / "www", dbs = base / "dbs", scratch = base / "new", app = base / "app";
+        for (auto& d : {www + "/updates/zeph/db", dbs, scratch, app}) QVERIFY(fs::createDirectories(d));
+        auto makeDb = [](const std::string& path, const std::string& date) {
+            return test::run({test::binDir() + "/make-di8", path, "Version=8.0", "Name=BAS Anglicko-český", "Lang1ID=1",
+                              "Lang2ID=0", "LangCombination=0", "LangShift=0", "AvailableDicts=0", "Date=" + date})
+                       .exitCode == 0;
+        };
+        QVERIFY(makeDb(dbs + "/angl.di8", "2007-06-01T00:00:00"));
+        QVERIFY(makeDb(scratch + "/angl.di8", "2008-01-01T00:00:00"));
+        dbu::PackFile(scratch + "/angl.di8", www + "/updates/zeph/db/ANGLBAS.dzp", "angl.di8");
+        test::writeFile(scratch + "/cat.txt", "[UDates]\r\nAB=39448\r\nABF=anglbas\r\nABS=0\r\n");
+        dbu::PackFile(scratch + "/cat.txt", www + "/updates/zeph/updatedb.dzp", "updatedb.inf");
+        test::writeFile(www + "/big.bin", std::string(300000, 'z'));
+
+        QProcess server;
+        server.start("python3", {QString::fromStdString(test::sourceDir() + "/tests/support/nu_http_server.py"),
+                                 QString::fromStdString(www)});
+        QVERIFY(server.waitForReadyRead(20000));
+        const std::string host = "127.0.0.1:" + server.readLine().trimmed().toStdString();
+        qputenv("ZEPH_UPDATE_SERVER", QByteArray::fromStdString(host));
+        test::writeFile(www + "/updates/zeph/update.inf", "[update]\nnewversion=99.0.0.0\nlocalversion=" + test::binDir() +
+                                                           "/didi\n[files]\ncount=1\n[file1]\nurl=http://" + host +
+                                                           "/big.bin\ntargetdir=" + app + "\ndescr=big\nunconditional=1\n");
+        RegIniFile(kProductKey).writeString(kControlSection, "DatabaseFolder", dbs);
+
+        Window w;
+        InstallDatabaseUpdate(*w.form);
+        NetUpdatePart engine(*w.form);
+        // Yes to start, No to stopping at the found update, Yes to the download, then the boxes.
+        w.prompter.answers = {Answer::Yes, Answer::No, Answer::Yes};
+        QList<int> progress;
+        QObject::connect(w.form->progressBar(), &QProgressBar::valueChanged, [&](int v) {
+            if (!w.form->progressBar()->isHidden()) progress << v;
+        });
+        w.form->UpdateButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->resultMemo()->toPlainText().contains(QString::fromUtf8("Konec aktualizace aplikace.")),
+                                 30000);
+        server.kill();
+        server.waitForFinished();
+        qunsetenv("ZEPH_UPDATE_SERVER");
+
+        const QStringList memo = w.form->resultMemo()->toPlainText().split('\n');
+        const int dbStart = memo.indexOf(QString::fromUtf8("Kontrola aktualizace databází...")),
+                  dbEnd = memo.indexOf(QString::fromUtf8("Aktualizace databází ukončena.")),
+                  appStart = memo.indexOf(QString::fromUtf8("Kontrola aktualizace aplikace:"));
+        QVERIFY2(dbStart == 0 && dbStart < dbEnd && dbEnd < appStart, qPrintable(memo.join(" | ")));
+        QVERIFY(memo.contains(QString::fromStdString(dbs + "/angl.old")));
+        // The filter keeps the engine's own bookkeeping out of the memo.
+        for (const QString& line : memo) QVERIFY2(!line.contains("Compiler :") && !line.contains("Closed Internet"), qPrintable(line));
+        QCOMPARE(test::readFile(dbs + "/angl.di8"), test::readFile(scratch + "/angl.di8"));
+        QCOMPARE(test::readFile(app + "/big.bin").size(), size_t(300000));
+        QVERIFY2(progress.size() > 2 && progress.first() < progress.last(), qPrintable(QString::number(progress.size())));
+        QVERIFY(w.form->progressBar()->isHidden());
+        QVERIFY(w.find<QPushButton>("UpdateButton")->isEnabled());
+        QVERIFY(w.prompter.texts().size() >= 4);
+        QCOMPARE(w.prompter.texts()[3], std::string("Aktualizovaných databází: 1"));
     }
 
 private:
