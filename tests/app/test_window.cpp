@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -22,6 +23,9 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTextBrowser>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
@@ -56,6 +60,20 @@ struct Window {
 };
 
 std::string text(QLabel* l) { return l->text().toStdString(); }
+
+// Runs act on the next modal dialog once it is open (the caller then blocks in its exec()).
+void whenModal(std::function<void(QDialog*)> act)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(d);
+        }
+    });
+    poll->start(10);
+}
 
 }  // namespace
 
@@ -413,6 +431,61 @@ private slots:
         QVERIFY(w.find<QPushButton>("UpdateButton")->isEnabled());
         QVERIFY(w.prompter.texts().size() >= 4);
         QCOMPARE(w.prompter.texts()[3], std::string("Aktualizovaných databází: 1"));
+    }
+
+    // The engine's dialogs: the login form, what's new, the licence and an information page.
+    void engineDialogs()
+    {
+        test::ScriptedPrompter base;
+        QWidget owner;
+        NetUpdateDialogs dialogs(base, &owner);
+
+        LoginRequest login{"Connect to example", "", ""};
+        whenModal([](QDialog* d) {
+            QCOMPARE(d->size(), QSize(328, 223));
+            d->findChild<QLineEdit*>("Edit1")->setText("jana");
+            QCOMPARE(d->findChild<QLineEdit*>("Edit2")->echoMode(), QLineEdit::Password);
+            d->findChild<QLineEdit*>("Edit2")->setText("tajne");
+            d->findChild<QPushButton*>("Button1")->click();
+        });
+        QVERIFY(dialogs.login(login));
+        QCOMPARE(login.user + ":" + login.password, std::string("jana:tajne"));
+        whenModal([](QDialog* d) { d->findChild<QPushButton*>("Button2")->click(); });
+        QVERIFY(!dialogs.login(login));
+
+        TextDialogRequest news{"What's new", "line one\r\nline two\rline three"};
+        whenModal([](QDialog* d) {
+            QCOMPARE(d->size(), QSize(400, 400));
+            auto* memo = d->findChild<QPlainTextEdit*>();
+            QVERIFY(memo->isReadOnly());
+            QCOMPARE(memo->toPlainText(), QString("line one\nline two\nline three"));
+            QCOMPARE(d->findChildren<QPushButton*>().size(), 2);
+            for (auto* b : d->findChildren<QPushButton*>())
+                if (b->text() == "Cancel") b->click();
+        });
+        QVERIFY(!dialogs.showText(news));
+
+        TextDialogRequest licence{"Licence", "terms", true};
+        // Closed as it opens: the second choice is the one selected at first.
+        whenModal([](QDialog* d) { d->findChild<QPushButton*>()->click(); });
+        QVERIFY(!dialogs.showText(licence));
+        whenModal([](QDialog* d) {
+            for (auto* r : d->findChildren<QRadioButton*>())
+                if (r->text() == "I accept") r->setChecked(true);
+            d->findChild<QPushButton*>()->click();
+        });
+        QVERIFY(dialogs.showText(licence));
+
+        test::TempDir dir;
+        test::writeFile(dir / "info.html", "<html><body><p>Nová verze je připravena.</p></body></html>");
+        QString shown;
+        whenModal([&shown](QDialog* d) {
+            shown = d->findChild<QTextBrowser*>()->toPlainText();
+            d->accept();
+        });
+        QVERIFY(dialogs.showHtml("file://" + dir / "info.html", ""));
+        QCOMPARE(shown, QString::fromUtf8("Nová verze je připravena."));
+        QVERIFY(!dialogs.showHtml(dir / "missing.html", ""));
     }
 
 private:
