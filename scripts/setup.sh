@@ -7,7 +7,7 @@ packages=(
   libcurl4-openssl-dev zlib1g-dev libsqlite3-dev sqlite3
   mdbtools mdbtools-dev libmspack-dev libchm-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  python3 python3-pyftpdlib gcab curl
+  python3 python3-pyftpdlib gcab curl openssl
   xvfb xauth trayer openbox x11-utils xdotool locales
 )
 missing=()

@@ -237,6 +237,33 @@ TEST_F(HttpTransport, FailuresReportTheirStatusAndLeaveNoTemporaryFile)
     EXPECT_TRUE(tempLeftovers().empty());
 }
 
+// HTTPS with the certificate checked: a server whose authority is not trusted is refused and
+// the old file stays; trusted through CURL_CA_BUNDLE, the same server delivers.
+TEST_F(HttpTransport, HttpsChecksTheCertificate)
+{
+    const std::string cert = root / "cert.pem", key = root / "key.pem";
+    auto made = test::run({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                           "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    test::writeFile(root / "secure.txt", "over tls");
+    test::writeFile(target / "secure.txt", "old");
+    HttpServer s(root.path(), {"--tls", cert, key});
+    std::string address = "https://127.0.0.1:" + std::to_string(s.port()) + "/secure.txt";
+    const char* saved = std::getenv("CURL_CA_BUNDLE");
+    const std::string savedValue = saved ? saved : "";
+    unsetenv("CURL_CA_BUNDLE");
+
+    EXPECT_FALSE(r.nu.DownloadFile(r.nu.ConnectionHandle, address, target.path() + "/"));
+    EXPECT_EQ(test::readFile(target / "secure.txt"), "old");
+    EXPECT_TRUE(tempLeftovers().empty());
+
+    setenv("CURL_CA_BUNDLE", cert.c_str(), 1);
+    EXPECT_TRUE(r.nu.DownloadFile(r.nu.ConnectionHandle, address, target.path() + "/"));
+    EXPECT_EQ(test::readFile(target / "secure.txt"), "over tls");
+    if (saved) setenv("CURL_CA_BUNDLE", savedValue.c_str(), 1);
+    else unsetenv("CURL_CA_BUNDLE");
+}
+
 TEST_F(HttpTransport, AddressEndingInSlashCannotBeMovedOntoTheFolder)
 {
     test::writeFile(root / "index.html", "page");

@@ -13,6 +13,7 @@ Prints the port it listens on as the first line of stdout, then serves until kil
                           pragma, cache-control, user-agent, connection
   --post-log FILE         append one JSON line per POST: path, content-type, body
   --post-reply TEXT       body of the answer to a POST (default "OK")
+  --tls CERT KEY          speak HTTPS with that certificate and key (PEM files)
 GET and HEAD serve files below ROOT (a folder by its index.html); anything outside ROOT or missing is 404. An empty file gives
 a 200 with an empty body.
 """
@@ -20,6 +21,7 @@ import argparse
 import base64
 import json
 import os
+import ssl
 import sys
 import threading
 import time
@@ -152,6 +154,7 @@ def main():
     ap.add_argument("--log")
     ap.add_argument("--post-log")
     ap.add_argument("--post-reply", default="OK")
+    ap.add_argument("--tls", nargs=2)
     args = ap.parse_args()
     args.root = os.path.realpath(args.root)
     args.status_map = pairs(args.status)
@@ -159,6 +162,10 @@ def main():
     args.slow_map = pairs(args.slow)
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
+    if args.tls:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls[0], args.tls[1])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     print(server.server_address[1], flush=True)
     server.serve_forever()
 
