@@ -15,7 +15,8 @@ namespace zeph::dbu {
 
 namespace {
 
-constexpr size_t kCopyBufferSize = 256 * 1024;
+// Small enough that the inflated bytes are written and summed while still in the cache (measured).
+constexpr size_t kCopyBufferSize = 64 * 1024;
 
 const char* const kCorruptBody = "Poškozený balíček: data nelze rozbalit.";
 const char* const kShortBody = "Poškozený balíček: rozbalená data jsou kratší, než udává balíček.";
@@ -32,8 +33,9 @@ void putLE(std::string& out, uint64_t v, int bytes)
     for (int i = 0; i < bytes; ++i) out += char((v >> (8 * i)) & 0xFF);
 }
 
-// Copies exactly `count` inflated bytes from the reader to the destination.
-void copyExactly(TMyDecompressionStream& reader, Stream& dest, int64_t count)
+// Copies exactly `count` inflated bytes from the reader to the destination, adding them to
+// *sum when it is given.
+void copyExactly(TMyDecompressionStream& reader, Stream& dest, int64_t count, uint64_t* sum)
 {
     std::vector<unsigned char> buf(kCopyBufferSize);
     bool first = true;
@@ -42,6 +44,7 @@ void copyExactly(TMyDecompressionStream& reader, Stream& dest, int64_t count)
         size_t got = reader.read(buf.data(), want);
         if (got == 0) throw PackageError(kShortBody);
         dest.write(buf.data(), got);
+        if (sum) *sum = ChecksumBytes(*sum, buf.data(), got);
         count -= int64_t(got);
         if (first) {
             first = false;
@@ -175,17 +178,23 @@ bool UnpackFile(const std::string& sourceFile, const std::string& destFolder, st
         destFile = fs::withTrailingSlash(folder) + trailer->nameUtf8;
     }
 
+    // A file this call creates is summed as it is written: it holds exactly those bytes, so
+    // reading it back would only repeat the work.
+    std::optional<uint64_t> writtenSum;
     if (dest || !fs::exists(destFile)) {
         source->seek(0);
         std::unique_ptr<FileStream> ownDest;
         if (!dest) ownDest = std::make_unique<FileStream>(destFile, FileStream::Mode::Create);
         Stream& target = dest ? *dest : *ownDest;
+        uint64_t sum = 1;
         if (trailer->size > 0) {
             TMyDecompressionStream reader(*source);
             if (progress) reader.OnProgress = progress;
-            copyExactly(reader, target, trailer->size);
+            copyExactly(reader, target, trailer->size, ownDest ? &sum : nullptr);
         }
+        if (ownDest) writtenSum = sum;
     }
+    if (writtenSum) return *writtenSum == trailer->checksum;
 
     std::unique_ptr<FileStream> ownCheck;
     if (!dest) ownCheck = std::make_unique<FileStream>(destFile, FileStream::Mode::Read);
