@@ -13,12 +13,12 @@ class QWidget;
 
 namespace zeph::app {
 
-QFont toQFont(const FontSpec& spec);
+QFont toQFont(const FontSpec& stored);
 // The dialog's choice over the stored font: face, size and styles from the QFont; colour,
 // character set and pitch, which the Qt dialog does not offer, stay as they were.
 FontSpec fromQFont(const QFont& font, const FontSpec& before);
 // The colour of a stored font; the system colours map to the palette's text colour.
-QColor fontColor(const FontSpec& spec, const QWidget* w);
+QColor fontColor(const FontSpec& stored, const QWidget* w);
 
 class FontBinding {
 public:
