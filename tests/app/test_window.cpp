@@ -11,6 +11,7 @@
 #include "platform/registry.h"
 #include "platform/regini.h"
 #include "support/scripted_prompter.h"
+#include "support/server_process.h"
 #include "support/test_env.h"
 
 #include <QApplication>
@@ -389,11 +390,9 @@ private slots:
         dbu::PackFile(scratch + "/cat.txt", www + "/updates/zeph/updatedb.dzp", "updatedb.inf");
         test::writeFile(www + "/big.bin", std::string(300000, 'z'));
 
-        QProcess server;
-        server.start("python3", {QString::fromStdString(test::sourceDir() + "/tests/support/nu_http_server.py"),
-                                 QString::fromStdString(www)});
-        QVERIFY(server.waitForReadyRead(20000));
-        const std::string host = "127.0.0.1:" + server.readLine().trimmed().toStdString();
+        auto server = std::make_unique<test::ServerProcess>(
+            std::vector<std::string>{"python3", test::supportScript("nu_http_server.py"), www});
+        const std::string host = server->hostPort();
         qputenv("ZEPH_UPDATE_SERVER", QByteArray::fromStdString(host));
         test::writeFile(www + "/updates/zeph/update.inf", "[update]\nnewversion=99.0.0.0\nlocalversion=" + test::binDir() +
                                                            "/didi\n[files]\ncount=1\n[file1]\nurl=http://" + host +
@@ -412,8 +411,7 @@ private slots:
         w.form->UpdateButtonClick();
         QTRY_VERIFY_WITH_TIMEOUT(w.form->resultMemo()->toPlainText().contains(QString::fromUtf8("Konec aktualizace aplikace.")),
                                  30000);
-        server.kill();
-        server.waitForFinished();
+        server.reset();
         qunsetenv("ZEPH_UPDATE_SERVER");
 
         const QStringList memo = w.form->resultMemo()->toPlainText().split('\n');

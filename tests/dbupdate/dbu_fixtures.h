@@ -2,33 +2,24 @@
 // writer (both python scripts in tests/support).
 #pragma once
 
+#include "support/server_process.h"
 #include "support/test_env.h"
 
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace dbutest {
 
 // tests/support/dbu_http_server.py serving `root` on 127.0.0.1; stopped with the object.
-class HttpServer {
+class HttpServer : public zeph::test::ServerProcess {
 public:
     explicit HttpServer(const std::string& root, const std::vector<std::string>& options = {});
-    ~HttpServer();
-    HttpServer(const HttpServer&) = delete;
-    HttpServer& operator=(const HttpServer&) = delete;
-    int port() const { return port_; }
-    std::string hostPort() const { return "127.0.0.1:" + std::to_string(port_); }
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
 };
 
 // A port on 127.0.0.1 on which nothing listens.
 int closedPort();
 
-std::string supportScript(const std::string& name);
+using zeph::test::supportScript;
 
 // Package of `input` written by Python's zlib; extra: "--size", "5", "--checksum", "9", ...
 void pyPackage(const std::string& input, const std::string& output, const std::string& storedName,

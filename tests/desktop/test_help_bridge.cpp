@@ -1,5 +1,6 @@
 #include "desktop/chm_file.h"
 #include "desktop/help_bridge.h"
+#include "support/server_process.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
@@ -227,7 +228,7 @@ protected:
         test::writeFile(dir / "b.htm", "<html><head><title>Aktualizace</title></head><body>Update</body></html>");
         test::writeFile(dir / "start.htm", "<html><head><title>Úvod</title></head><body>Start</body></html>");
         test::writeFile(dir / "cs.txt", ".topic 100\r\nKrátká nápověda\r\nk tlačítku.\r\n.topic 101\r\nJiná.\r\n");
-        auto r = test::run({"python3", test::sourceDir() + "/tests/support/desk_chm_writer.py", chm,
+        auto r = test::run({"python3", test::supportScript("desk_chm_writer.py"), chm,
                             "/slovniky.htm=" + dir / "a.htm", "/aktualizace.htm=" + dir / "b.htm",
                             "/start.htm=" + dir / "start.htm", "/CSHelp.txt=" + dir / "cs.txt", "@default=start.htm",
                             "@title=Zephlon 8", "@map=50:slovniky.htm", "@map=80:aktualizace.htm", "@map=60:chybi.htm"});

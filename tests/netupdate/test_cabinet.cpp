@@ -1,6 +1,7 @@
 #include "netupdate/cabinet.h"
 #include "netupdate/lz_expand.h"
 #include "platform/files.h"
+#include "support/server_process.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@ using namespace zeph::nu;
 
 namespace {
 
-std::string supportScript(const std::string& name) { return test::sourceDir() + "/tests/support/" + name; }
+using zeph::test::supportScript;
 
 std::string shellQuote(const std::string& s)
 {

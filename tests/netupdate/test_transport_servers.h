@@ -2,26 +2,15 @@
 // free port of 127.0.0.1 for the life of the object.
 #pragma once
 
+#include "support/server_process.h"
+
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace nutest {
 
-std::string supportScript(const std::string& name);
-
-class ServerProcess {
-public:
-    ServerProcess(const std::vector<std::string>& argv);
-    ~ServerProcess();
-    ServerProcess(const ServerProcess&) = delete;
-    ServerProcess& operator=(const ServerProcess&) = delete;
-    int port() const { return port_; }
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-};
+using zeph::test::ServerProcess;
+using zeph::test::supportScript;
 
 // nu_http_server.py ROOT options...
 class HttpServer : public ServerProcess {

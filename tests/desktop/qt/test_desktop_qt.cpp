@@ -5,6 +5,7 @@
 #include "platform/folders.h"
 #include "platform/registry.h"
 #include "support/scripted_prompter.h"
+#include "support/server_process.h"
 #include "support/test_env.h"
 
 #include <QApplication>
@@ -79,7 +80,7 @@ std::string writeHelpFile(const test::TempDir& dir)
     test::writeFile(dir / "start.htm", "<html><head><title>Úvod</title></head><body>Start</body></html>");
     test::writeFile(dir / "cs.txt", ".topic 100\r\nKrátká nápověda.\r\n");
     std::string chm = dir / "zeph8.chm";
-    auto r = test::run({"python3", test::sourceDir() + "/tests/support/desk_chm_writer.py", chm, "/slovniky.htm=" + dir / "a.htm",
+    auto r = test::run({"python3", test::supportScript("desk_chm_writer.py"), chm, "/slovniky.htm=" + dir / "a.htm",
                         "/start.htm=" + dir / "start.htm", "/CSHelp.txt=" + dir / "cs.txt", "@default=start.htm",
                         "@title=Zephlon 8", "@map=50:slovniky.htm"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
