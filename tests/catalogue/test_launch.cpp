@@ -13,12 +13,14 @@ using namespace zeph;
 using namespace zeph::cat;
 
 namespace {
-// A program folder whose zeph8 records its arguments, one a line.
+// A program folder whose zeph8 records its arguments, one a line. The record appears whole (by
+// a rename), so that a reader never sees it half written.
 struct RecordingProgram {
     test::TempDir dir{"zeph-prog dir"};
     RecordingProgram()
     {
-        test::writeFile(dir / "zeph8", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\n");
+        test::writeFile(dir / "zeph8", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.part\"\n"
+                                       "mv \"$0.part\" \"$0.args\"\n");
         chmod((dir / "zeph8").c_str(), 0755);
     }
     std::string waitForArgs()
