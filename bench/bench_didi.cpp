@@ -1,104 +1,33 @@
 // didi downloading a large package from a local HTTP server, against `curl -o` of the same file
 // from the same server. Size: ZEPH_BENCH_DIDI_MB (default 1024).
-#include "platform/files.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
-#include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
-#include <poll.h>
-#include <string>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
+#include <memory>
 
 namespace {
-
-std::string binFolder() { return zeph::fs::folderOf(std::filesystem::read_symlink("/proc/self/exe").string()); }
-
-std::string sourceFolder()
-{
-    const char* s = std::getenv("ZEPH_SOURCE_DIR");
-    if (s && *s) return s;
-    // build-*/bin/ lies inside the source tree.
-    return std::filesystem::path(binFolder()).parent_path().parent_path().parent_path().string();
-}
-
-int runQuiet(const std::vector<std::string>& argv)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        int devnull = ::open("/dev/null", O_WRONLY);
-        dup2(devnull, 1);
-        dup2(devnull, 2);
-        std::vector<char*> args;
-        for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 struct Fixture {
     std::string dir, job, dest;
     int64_t size = 0;
-    pid_t server = -1;
-    int port = 0;
+    std::unique_ptr<bench::HttpServer> server;
 
     Fixture()
     {
         char tmpl[] = "/tmp/zeph-bench-didi-XXXXXX";
         dir = mkdtemp(tmpl);
-        const char* mb = std::getenv("ZEPH_BENCH_DIDI_MB");
-        size = int64_t(mb ? std::atoll(mb) : 1024) << 20;
-        std::string file = dir + "/srv/updates/zeph/db/BIG.dzp";
-        std::filesystem::create_directories(zeph::fs::folderOf(file));
-        int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<char> buf(1 << 20);
-        uint32_t x = 7;
-        for (int64_t done = 0; done < size; done += int64_t(buf.size())) {
-            for (char& c : buf) c = char((x = x * 1664525u + 1013904223u) >> 24);
-            ssize_t w = ::write(fd, buf.data(), buf.size());
-            (void)w;
-        }
-        ::close(fd);
+        size = bench::sizeFromEnv("ZEPH_BENCH_DIDI_MB", 1024);
+        bench::writeRandomFile(dir + "/srv/updates/zeph/db/BIG.dzp", size, 7);
         dest = dir + "/dl/";
         job = dir + "/upddb.inf";
         zeph::fs::writeFile(job, "[Up_0]\r\nCapt=BIG\r\nDest=" + dest + "\r\nSize=" + std::to_string(size) + "\r\n");
-
-        int out[2];
-        if (pipe(out) != 0) return;
-        server = fork();
-        if (server == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            dup2(out[1], 1);
-            std::string script = sourceFolder() + "/tests/support/dbu_http_server.py";
-            std::string root = dir + "/srv";
-            execlp("python3", "python3", script.c_str(), root.c_str(), (char*)nullptr);
-            _exit(127);
-        }
-        ::close(out[1]);
-        std::string line;
-        pollfd p{out[0], POLLIN, 0};
-        char c;
-        while (poll(&p, 1, 20000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        ::close(out[0]);
-        port = std::atoi(line.c_str());
+        server = std::make_unique<bench::HttpServer>("dbu_http_server.py", dir + "/srv");
     }
     ~Fixture()
     {
-        if (server > 0) {
-            kill(server, SIGKILL);
-            waitpid(server, nullptr, 0);
-        }
+        server.reset();
         std::filesystem::remove_all(dir);
     }
-    std::string host() const { return "127.0.0.1:" + std::to_string(port); }
 };
 
 Fixture& fixture()
@@ -110,10 +39,11 @@ Fixture& fixture()
 void BM_CurlO(benchmark::State& state)
 {
     Fixture& f = fixture();
-    if (f.port <= 0) return state.SkipWithError("server did not start");
+    if (f.server->port() <= 0) return state.SkipWithError("server did not start");
     std::string out = f.dir + "/curl.out";
     for (auto _ : state) {
-        if (runQuiet({"curl", "-s", "--noproxy", "*", "-o", out, "http://" + f.host() + "/updates/zeph/db/BIG.dzp"}) != 0)
+        if (bench::runQuiet({"curl", "-s", "--noproxy", "*", "-o", out, "http://" + f.server->host() + "/updates/zeph/db/BIG.dzp"})
+                .exitCode != 0)
             state.SkipWithError("curl failed");
         std::filesystem::remove(out);
     }
@@ -124,10 +54,11 @@ BENCHMARK(BM_CurlO)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime()
 void BM_Didi(benchmark::State& state)
 {
     Fixture& f = fixture();
-    if (f.port <= 0) return state.SkipWithError("server did not start");
-    std::string didi = binFolder() + "didi";
+    if (f.server->port() <= 0) return state.SkipWithError("server did not start");
+    std::string didi = bench::binFolder() + "didi";
     for (auto _ : state) {
-        if (runQuiet({didi, "--console", "--server", f.host(), f.job}) != 0) state.SkipWithError("didi failed");
+        if (bench::runQuiet({didi, "--console", "--server", f.server->host(), f.job}).exitCode != 0)
+            state.SkipWithError("didi failed");
         std::filesystem::remove_all(f.dest);
     }
     state.SetBytesProcessed(state.iterations() * f.size);

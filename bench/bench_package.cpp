@@ -1,6 +1,7 @@
 // Unpacking and verifying a large package against a plain zlib inflate of the same body into a
 // file, and the peak memory of `zephtool unpack` / `zephtool verify` on it.
 // Size: ZEPH_BENCH_PACKAGE_MB (default 1024).
+#include "bench_support.h"
 #include "dbupdate/package.h"
 #include "platform/files.h"
 
@@ -26,8 +27,7 @@ struct Fixture {
     {
         char tmpl[] = "/tmp/zeph-bench-pkg-XXXXXX";
         dir = mkdtemp(tmpl);
-        const char* mb = std::getenv("ZEPH_BENCH_PACKAGE_MB");
-        size = int64_t(mb ? std::atoll(mb) : 1024) << 20;
+        size = bench::sizeFromEnv("ZEPH_BENCH_PACKAGE_MB", 1024);
         // Database-like data: a small alphabet in pseudo-random order compresses about 2:1.
         std::string input = dir + "/input.di8";
         {
@@ -118,29 +118,17 @@ void BM_VerifyPackage(benchmark::State& state)
 }
 BENCHMARK(BM_VerifyPackage)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Peak resident memory of the real tool, in MiB, as counters.
+// Peak resident memory of the real tool in MiB; -1 when it failed.
 double peakMiB(const std::vector<std::string>& argv)
 {
-    pid_t pid = fork();
-    if (pid == 0) {
-        int devnull = ::open("/dev/null", O_WRONLY);
-        dup2(devnull, 1);
-        std::vector<char*> args;
-        for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage ru{};
-    wait4(pid, &status, 0, &ru);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? double(ru.ru_maxrss) / 1024.0 : -1.0;
+    bench::ChildResult r = bench::runQuiet(argv);
+    return r.exitCode == 0 ? double(r.peakKiB) / 1024.0 : -1.0;
 }
 
 void BM_PeakMemoryOfTool(benchmark::State& state)
 {
     Fixture& f = fixture();
-    std::string tool = zeph::fs::folderOf(std::filesystem::read_symlink("/proc/self/exe").string()) + "zephtool";
+    std::string tool = bench::binFolder() + "zephtool";
     std::string outDir = f.dir + "/out2";
     std::filesystem::create_directories(outDir);
     double unpack = 0, verify = 0;
