@@ -1,5 +1,6 @@
 #include "netupdate/cabinet.h"
 
+#include "platform/datetime.h"
 #include "platform/files.h"
 #include "platform/textcodec.h"
 
@@ -40,15 +41,7 @@ std::string storedNameText(const mscabd_file& f)
 // The cabinet keeps local MS-DOS time; -1 when the fields make no date.
 std::time_t storedTime(const mscabd_file& f)
 {
-    std::tm tm{};
-    tm.tm_year = f.date_y - 1900;
-    tm.tm_mon = f.date_m - 1;
-    tm.tm_mday = f.date_d;
-    tm.tm_hour = f.time_h;
-    tm.tm_min = f.time_m;
-    tm.tm_sec = f.time_s;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
+    return dt::toTimeT({f.date_y, f.date_m, f.date_d, f.time_h, f.time_m, f.time_s, 0});
 }
 
 // Writes one file through a temporary file beside it, so an existing file (or a link standing
