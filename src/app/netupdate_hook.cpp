@@ -18,8 +18,6 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include <atomic>
-#include <chrono>
 #include <thread>
 
 namespace zeph::app {
@@ -108,15 +106,12 @@ bool NetUpdateDialogs::showHtml(const std::string& url, const std::string&)
         // Fetched beside the event loop, so that a slow server leaves the window responsive.
         zeph::dbu::MemoryStream page;
         std::string error;
-        std::atomic<bool> done{false};
+        QEventLoop loop;
         std::thread fetch([&] {
             zeph::dbu::FetchUrl(url, page, error, kMaxPageBytes);
-            done = true;
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
-        while (!done) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        loop.exec();
         fetch.join();
         bool ok = error.empty();
         html = QString::fromUtf8(page.bytes());

@@ -484,6 +484,16 @@ private slots:
         QVERIFY(dialogs.showHtml("file://" + dir / "info.html", ""));
         QCOMPARE(shown, QString::fromUtf8("Nová verze je připravena."));
         QVERIFY(!dialogs.showHtml(dir / "missing.html", ""));
+        // From a web server, fetched while the window keeps handling its events.
+        test::ServerProcess server({"python3", test::supportScript("nu_http_server.py"), dir.path()});
+        shown.clear();
+        whenModal([&shown](QDialog* d) {
+            shown = d->findChild<QTextBrowser*>()->toPlainText();
+            d->accept();
+        });
+        QVERIFY(dialogs.showHtml("http://" + server.hostPort() + "/info.html", ""));
+        QCOMPARE(shown, QString::fromUtf8("Nová verze je připravena."));
+        QVERIFY(!dialogs.showHtml("http://" + server.hostPort() + "/missing.html", ""));
     }
 
 private:
