@@ -2,13 +2,22 @@
 // writer (both python scripts in tests/support).
 #pragma once
 
+#include "dbupdate/dbupdate.h"
 #include "support/server_process.h"
 #include "support/test_env.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace dbutest {
+
+// The result memo of a run, line by line.
+struct Lines : zeph::dbu::Memo {
+    std::vector<std::string> lines;
+    void append(const std::string& line) override { lines.push_back(line); }
+    bool has(const std::string& l) const { return std::find(lines.begin(), lines.end(), l) != lines.end(); }
+};
 
 // tests/support/dbu_http_server.py serving `root` on 127.0.0.1; stopped with the object.
 class HttpServer : public zeph::test::ServerProcess {

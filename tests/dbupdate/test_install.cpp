@@ -18,10 +18,7 @@ using zeph::test::writeFile;
 
 namespace {
 
-struct Lines : Memo {
-    std::vector<std::string> lines;
-    void append(const std::string& line) override { lines.push_back(line); }
-};
+using dbutest::Lines;
 
 std::string content(const std::string& tag, size_t n = 200000)
 {

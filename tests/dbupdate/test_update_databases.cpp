@@ -12,10 +12,7 @@ using namespace zeph;
 
 namespace {
 
-struct Lines : dbu::Memo {
-    std::vector<std::string> lines;
-    void append(const std::string& line) override { lines.push_back(line); }
-};
+using dbutest::Lines;
 
 // A server root whose catalogue package holds the given text.
 void publishCatalogue(const test::TempDir& root, const std::string& text)

@@ -17,11 +17,7 @@ using zeph::test::writeFile;
 
 namespace {
 
-struct Lines : Memo {
-    std::vector<std::string> lines;
-    void append(const std::string& line) override { lines.push_back(line); }
-    bool has(const std::string& l) const { return std::find(lines.begin(), lines.end(), l) != lines.end(); }
-};
+using dbutest::Lines;
 
 constexpr int kDay2008 = 39448;  // 1 January 2008 as a day count from 30 December 1899
 
